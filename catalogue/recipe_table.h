@@ -1,0 +1,41 @@
+// The process-wide table of recipes and the index file "Gourmix.Idx" it is read from and
+// written to.
+#ifndef SAUCELINS_CATALOGUE_RECIPE_TABLE_H
+#define SAUCELINS_CATALOGUE_RECIPE_TABLE_H
+
+#include <cstdint>
+
+#include "categories/category_tree.h"
+#include "catalogue/gauge.h"
+
+// One line of the index file.
+struct RecipeEntry {
+  char* title;             // owned
+  uint32_t recipeId;       // column 1; also the key of the recipe's memo
+  const char* dataFile;    // kSharedDataFile (not owned) or an owned copy
+  uint32_t extraUnsigned;  // column 3, kept and written back unchanged
+  uint32_t textStart;      // column 4
+  uint32_t textEnd;        // column 5, just past the text
+  int32_t extraSigned;     // column 8, kept and written back unchanged
+  CategoryNode category;   // column 6, a node of the tree the table was loaded into
+};
+
+extern const char kSharedDataFile[];  // "Gourmix.Dat"
+extern const char kIndexFileName[];   // "Gourmix.Idx"
+
+// Reads the index into the empty table, resolving categories in `tree`. Returns the number of
+// entries (at least 1), or 0 on failure or when no line gave an entry (the table stays empty).
+uint32_t LoadIndex(CategoryTree& tree);
+// Rewrites the index from the table (paths from `tree`), with the gauge over gaugeParent.
+// 1 on success, 0 on failure; a failed save leaves the previous index as it was.
+int SaveIndex(CategoryTree& tree, WindowRef gaugeParent);
+// Frees every entry; the table is empty afterwards. Always 1.
+int ReleaseCatalogue();
+RecipeEntry* RecipeEntries();
+uint32_t RecipeCount();
+uint32_t RecipeCapacity();
+
+int CompareByTitle(const void* a, const void* b);
+int CompareByCategory(const void* a, const void* b);
+
+#endif

@@ -1,0 +1,129 @@
+// Resource numbers. The numbers are fixed: the dialog templates, the string table and the
+// code refer to the same resources, and tests read them back from the built executable.
+#ifndef SAUCELINS_RESOURCES_RESOURCE_H
+#define SAUCELINS_RESOURCES_RESOURCE_H
+
+// Dialogs
+#define IDD_MAIN            101
+#define IDD_ABOUT           105
+#define IDD_EDITOR          106
+#define IDD_MEMO            111
+#define IDD_ZOOM            114
+#define IDD_PRINTING        119
+
+// Menus, icon, cursors, bitmap
+#define IDR_TREE_MENU       107
+#define IDR_LIST_MENU       110
+#define IDI_APP             104
+#define IDCU_DROP           108
+#define IDCU_NODROP         109
+#define IDB_TOOLBAR         115
+
+// Controls
+#define IDC_EDITOR_HELP     9
+#define IDC_RECIPE_LIST     1000
+#define IDC_RECIPE_TEXT     1001
+#define IDC_SEARCH          1004
+#define IDC_ABOUT           1005
+#define IDC_ABOUT_NOTICE    1006
+#define IDC_ABOUT_TERMS     1007
+#define IDC_ABOUT_PROGRAM   1008
+#define IDC_ABOUT_VERSION   1009
+#define IDC_ABOUT_RECIPES   1010
+#define IDC_SEARCH_LABEL    1011
+#define IDC_TOTAL           1012
+#define IDC_LISTED          1013   // also the about box's build line
+#define IDC_ABOUT_BUILD     1013
+#define IDC_HISTORY         1017
+#define IDC_TABS            1018
+#define IDC_TREE            1019
+#define IDC_EDITOR_SAVE     1021
+#define IDC_EDITOR_OPEN     1024
+#define IDC_EDITOR_EXPLAIN  1025
+#define IDC_EDITOR_LIST     1027
+#define IDC_EDITOR_TREE     1028
+#define IDC_EDITOR_STATUS   1029
+#define IDC_QUIT            1031   // main window Quit, editor Close
+#define IDC_MEMO_TEXT       1035
+#define IDC_MEMO_EDIT       1038
+#define IDC_ZOOM_TEXT       1040
+#define IDC_TOOLBAR         1041
+#define IDC_EDITOR_CREATE   1042
+#define IDC_EDITOR_DESTROY  1043
+#define IDC_EDITOR_RENAME   1044
+#define IDC_PRINT_DEVICE    1045
+#define IDC_PRINT_PORT      1046
+#define IDC_PRINT_DOCUMENT  1047
+
+// Commands
+#define IDM_NEW_CATEGORY    40001
+#define IDM_DELETE_CATEGORY 40002
+#define IDM_RENAME_CATEGORY 40003
+#define IDM_SHOW_RECIPE     40004
+#define IDM_EDIT_MEMO       40005
+#define IDM_LARGER          40006
+#define IDM_SMALLER         40007
+#define IDM_READ_MEMO       40008
+#define IDM_NEW_MEMO        40009
+#define IDM_PRINT           40010
+#define IDM_CATEGORIES_TAB  40011
+#define IDM_EDITOR          40012
+#define IDM_RECIPES_TAB     40013
+#define IDM_HELP            40014
+
+// Strings
+#define IDS_PROGRAM         1
+#define IDS_VERSION         2
+#define IDS_RECIPES_BY      3
+#define IDS_MAIN_TITLE      4
+#define IDS_SEARCH          5
+#define IDS_TOTAL           6
+#define IDS_BUILD           7
+#define IDS_ROOT            9
+#define IDS_EDITOR_TITLE    10
+#define IDS_EDITOR_BUTTON   11
+#define IDS_EDITOR_EXPLAIN  12
+#define IDS_TAB_RECIPES     13
+#define IDS_TAB_CATEGORIES  14
+#define IDS_TAB_EDITOR      15
+#define IDS_COUNT_PLURAL    16
+#define IDS_CAPTION         17
+#define IDS_DISCARD         18
+#define IDS_SAVE_ERROR      19
+#define IDS_NO_INDEX        20
+#define IDS_INDEX_ERROR     21
+#define IDS_HELP            22
+#define IDS_QUIT            23
+#define IDS_SAVE            24
+#define IDS_ABOUT           25
+#define IDS_OPEN_ERROR      26
+#define IDS_READ_ERROR      27
+#define IDS_RENAME          28
+#define IDS_CREATE          29
+#define IDS_DESTROY         30
+#define IDS_GAUGE_LOAD      31
+#define IDS_GAUGE_SAVE      32
+#define IDS_CATEGORY_HELP   33
+#define IDS_COUNT_SINGULAR  34
+#define IDS_CONFIRM_DELETE  35
+#define IDS_CANNOT_DELETE   36
+#define IDS_MEMO_TITLE      38
+#define IDS_EDIT_MODE       40
+#define IDS_FONT_ERROR      41
+#define IDS_CANNOT_MOVE     48
+#define IDS_LISTED          49
+#define IDS_CLOSE           50
+#define IDS_PRINT_NOTHING   52
+#define IDS_FOOTER          53
+#define IDS_PRINT_DIALOG    40016
+#define IDS_PRINT_BOX       40017
+#define IDS_PRINT_ABORT     40018
+#define IDS_PRINT_FAILED    40019
+
+// Private window messages
+#define WM_APP_LOAD         1025   // a window loads its data once it is on screen
+#define WM_APP_CANCEL_PRINT 1026
+#define WM_APP_RELOAD       1027   // main window: reload after the category editor
+#define WM_APP_LOADED       1028   // main window: the catalogue is loaded
+
+#endif
