@@ -1,0 +1,86 @@
+// The Windows file layer under Wine: replacing files the way the index and the memo store
+// are saved.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/fileio.h"
+
+namespace {
+
+std::string Slurp(const char* name) {
+  std::string s;
+  FILE* f = std::fopen(name, "rb");
+  if (!f) return "<missing>";
+  char buf[256];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  std::fclose(f);
+  return s;
+}
+
+void Put(const char* name, const char* bytes) {
+  FILE* f = std::fopen(name, "wb");
+  std::fputs(bytes, f);
+  std::fclose(f);
+}
+
+class WinFileio : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmp[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    GetTempFileNameA(tmp, "sau", 0, dir);
+    DeleteFileA(dir);
+    CreateDirectoryA(dir, nullptr);
+    dir_ = dir;
+    SetCurrentDirectoryA(dir);
+  }
+  void TearDown() override {
+    const char* names[] = {"old", "new", "other", "fresh"};
+    for (const char* n : names) DeleteFileA(n);
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    SetCurrentDirectoryA(tmp);
+    RemoveDirectoryA(dir_.c_str());
+  }
+  std::string dir_;
+};
+
+TEST_F(WinFileio, ReplaceOverwritesAndRenameNoReplaceRefuses) {
+  Put("old", "old bytes");
+  Put("new", "new bytes");
+  Put("other", "other");
+  EXPECT_NE(fileio::RenameNoReplace("other", "old"), 0);
+  EXPECT_EQ(Slurp("old"), "old bytes");
+  ASSERT_EQ(fileio::ReplaceFile("new", "old"), 0);
+  EXPECT_EQ(Slurp("old"), "new bytes");
+  EXPECT_EQ(Slurp("new"), "<missing>");
+  ASSERT_EQ(fileio::RenameNoReplace("other", "fresh"), 0);
+  EXPECT_EQ(Slurp("fresh"), "other");
+}
+
+TEST_F(WinFileio, ReplaceFailsWhileTargetIsHeldOpenAndKeepsBoth) {
+  Put("old", "old bytes");
+  Put("new", "new bytes");
+  HANDLE h = CreateFileA("old", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_NE(fileio::ReplaceFile("new", "old"), 0);
+  CloseHandle(h);
+  EXPECT_EQ(Slurp("old"), "old bytes");
+  EXPECT_EQ(Slurp("new"), "new bytes");
+}
+
+TEST_F(WinFileio, FlushCommitsAnOpenStream) {
+  FILE* f = fileio::Open("new", "wb");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(fileio::Write("xyz", 1, 3, f), 3u);
+  EXPECT_EQ(fileio::Flush(f), 0);
+  EXPECT_EQ(Slurp("new"), "xyz");
+  EXPECT_EQ(fileio::Close(f), 0);
+}
+
+}  // namespace

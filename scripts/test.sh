@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Builds every target and runs every test:
+#   native core tests (g++), the same under AddressSanitizer + UBSan, the fuzz targets for a
+#   bounded time, the Win32 tests and the end-to-end tests under xvfb-run + wine64, and the
+#   i686 release build. Ends with a summary; exits non-zero on any failure.
+# Usage: scripts/test.sh [--only native|asan|fuzz|win64|win32|e2e|bench]...
+set -u
+. "$(dirname "$0")/common.sh"
+
+ONLY=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --only) ONLY+=("$2"); shift 2 ;;
+    *) echo "usage: $0 [--only STAGE]..." >&2; exit 2 ;;
+  esac
+done
+want() { [ ${#ONLY[@]} -eq 0 ] && return 0; local s; for s in "${ONLY[@]}"; do [ "$s" = "$1" ] && return 0; done; return 1; }
+
+mkdir -p "$BUILD_ROOT"
+SUMMARY=()
+FAILED=0
+START=$(date +%s)
+record() {  # stage status detail
+  SUMMARY+=("$(printf '%-8s %-5s %s' "$1" "$2" "$3")")
+  [ "$2" = PASS ] || FAILED=1
+}
+
+# ctest_stage NAME BUILD_DIR [ctest args]: runs ctest and records passed/failed counts.
+ctest_stage() {
+  local name=$1 dir=$2; shift 2
+  local log=$dir.ctest.log
+  ctest --test-dir "$dir" --verbose "$@" >"$log" 2>&1
+  local rc=$?
+  grep -E '^\s*[0-9]+/[0-9]+ Test|tests passed|Failed|\*\*\*' "$log" | tail -40
+  local line; line=$(grep -E 'tests passed' "$log" | tail -1)
+  local total failed
+  total=$(sed -nE 's/.* out of ([0-9]+).*/\1/p' <<<"$line")
+  failed=$(sed -nE 's/.*, ([0-9]+) tests? failed.*/\1/p' <<<"$line")
+  total=${total:-0}; failed=${failed:-0}
+  # Count the GoogleTest cases inside the executables too.
+  local cases passed_cases failed_cases
+  passed_cases=$(grep -cE '^([0-9]+: )?\[       OK \]' "$log")
+  failed_cases=$(grep -cE '^([0-9]+: )?\[  FAILED  \] [A-Za-z].*\(' "$log")
+  cases="$passed_cases cases passed, $failed_cases failed"
+  if [ $rc -eq 0 ] && [ "$total" -gt 0 ]; then
+    record "$name" PASS "$((total - failed))/$total test programs passed; $cases"
+  else
+    record "$name" FAIL "$((total - failed))/$total test programs passed; $cases (log: $log)"
+    grep -E '^\[  FAILED  \]|Failure|Timeout|Exception' "$log" | head -20
+  fi
+}
+
+build_stage() {  # name toolchain [cmake args]
+  local name=$1
+  echo "== Building $name"
+  if configure_build "$@"; then
+    local w; w=$(grep -c 'warning:' "$BUILD_ROOT/$name.build.log" || true)
+    if [ "$w" -gt 0 ]; then
+      record "$name-bld" FAIL "$w compiler warnings (log: $BUILD_ROOT/$name.build.log)"
+      return 0
+    fi
+    record "$name-bld" PASS "built without warnings"
+    return 0
+  fi
+  record "$name-bld" FAIL "build failed (log: $BUILD_ROOT/$name.build.log)"
+  return 1
+}
+
+ensure_packages "$PKG_NATIVE" || exit 1
+if want win64 || want win32 || want e2e; then ensure_packages "$PKG_WINDOWS $PKG_E2E" || exit 1; fi
+if want fuzz || want asan; then ensure_packages "$PKG_FUZZ" || exit 1; fi
+
+if want native; then
+  if build_stage native ""; then
+    echo "== Native tests"
+    ctest_stage native "$BUILD_ROOT/native"
+  fi
+fi
+
+if want asan; then
+  if build_stage asan "" -DSAUCELINS_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++; then
+    echo "== Native tests under AddressSanitizer + UBSan"
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest_stage asan "$BUILD_ROOT/asan"
+  fi
+fi
+
+if want fuzz; then
+  if build_stage fuzz "" -DSAUCELINS_FUZZ=ON -DSAUCELINS_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++; then
+    echo "== Fuzz targets (bounded)"
+    "$SRC_DIR/scripts/fuzz.sh" --seconds "${FUZZ_SECONDS:-20}" >"$BUILD_ROOT/fuzz.run.log" 2>&1
+    rc=$?
+    tail -n 12 "$BUILD_ROOT/fuzz.run.log"
+    n=$(grep -c '^fuzz target ' "$BUILD_ROOT/fuzz.run.log" || true)
+    if [ $rc -eq 0 ]; then record fuzz PASS "$n targets ran without a report"
+    else record fuzz FAIL "a target reported (log: $BUILD_ROOT/fuzz.run.log)"; fi
+  fi
+fi
+
+if want win64; then
+  if build_stage win64 toolchain-mingw-x86_64.cmake; then
+    echo "== Win32 tests under Wine"
+    wine_prefix "$BUILD_ROOT/win64"
+    export WINEPREFIX=$BUILD_ROOT/win64/wineprefix
+    # Wine's helpers start before ctest, so its pipes are not inherited by a lingering server.
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+      'wineboot </dev/null >/dev/null 2>&1; ctest --test-dir "$0" --verbose -j1 >"$0.ctest.log" 2>&1; rc=$?; wineserver -k; exit $rc' \
+      "$BUILD_ROOT/win64"
+    # reuse the ctest log parser on the log just written
+    ctest_parse_only=1
+    log=$BUILD_ROOT/win64.ctest.log
+    line=$(grep -E 'tests passed' "$log" | tail -1)
+    total=$(sed -nE 's/.* out of ([0-9]+).*/\1/p' <<<"$line"); failed=$(sed -nE 's/.*, ([0-9]+) tests? failed.*/\1/p' <<<"$line")
+    total=${total:-0}; failed=${failed:-0}
+    pc=$(grep -cE '^([0-9]+: )?\[       OK \]' "$log"); fc=$(grep -cE '^([0-9]+: )?\[  FAILED  \] [A-Za-z].*\(' "$log")
+    grep -E '^\s*[0-9]+/[0-9]+ Test' "$log"
+    if [ "$total" -gt 0 ] && [ "$failed" = 0 ]; then
+      record win64 PASS "$total/$total test programs passed; $pc cases passed, $fc failed"
+    else
+      record win64 FAIL "$((total - failed))/$total test programs passed; $pc cases passed, $fc failed (log: $log)"
+      grep -E '^\[  FAILED  \]|Failure|Timeout' "$log" | head -20
+    fi
+  fi
+fi
+
+if want win32; then
+  build_stage win32 toolchain-mingw-i686.cmake || true
+fi
+
+if want e2e && [ -x "$SRC_DIR/scripts/e2e.sh" ]; then
+  echo "== End-to-end tests"
+  if "$SRC_DIR/scripts/e2e.sh" >"$BUILD_ROOT/e2e.log" 2>&1; then
+    record e2e PASS "$(grep -c '^PASS' "$BUILD_ROOT/e2e.log") scenarios passed"
+  else
+    record e2e FAIL "$(grep -c '^PASS' "$BUILD_ROOT/e2e.log") passed, $(grep -c '^FAIL' "$BUILD_ROOT/e2e.log") failed (log: $BUILD_ROOT/e2e.log)"
+    grep '^FAIL' "$BUILD_ROOT/e2e.log" | head
+  fi
+fi
+
+if want bench && [ -x "$SRC_DIR/scripts/bench.sh" ]; then
+  echo "== Benchmarks at a tiny size (works, not timed)"
+  if "$SRC_DIR/scripts/bench.sh" --tiny >"$BUILD_ROOT/bench-tiny.log" 2>&1; then
+    record bench PASS "tiny run completed"
+  else
+    record bench FAIL "tiny run failed (log: $BUILD_ROOT/bench-tiny.log)"
+  fi
+fi
+
+echo
+echo "================ Summary ($(( $(date +%s) - START )) s) ================"
+printf '%s\n' "${SUMMARY[@]}"
+if [ $FAILED = 0 ]; then echo "ALL PASSED"; else echo "SOME STAGES FAILED"; fi
+exit $FAILED
