@@ -1,0 +1,21 @@
+#include "catalogue/load_win32.h"
+
+#include "catalogue/catalogue.h"
+#include "resources/resource.h"
+#include "resources/text_helpers_win32.h"
+
+int LoadCatalogue(HWND owner, CategoryTree& tree) {
+  uint32_t count = 0;
+  switch (LoadCatalogueCore(owner, tree, &count)) {
+    case LoadOutcome::NoIndex:
+      ShowStringMessage(owner, IDS_CAPTION, IDS_NO_INDEX, 0, MB_OK | MB_ICONHAND);
+      return -1;
+    case LoadOutcome::Empty:
+      ShowStringMessage(owner, IDS_CAPTION, IDS_INDEX_ERROR, 0, MB_OK | MB_ICONHAND);
+      return -1;
+    case LoadOutcome::Loaded:
+      break;
+  }
+  SetItemTextFromString(owner, IDC_TOTAL, IDS_TOTAL, static_cast<LPARAM>(count));
+  return 0;
+}
