@@ -1,0 +1,453 @@
+// The recipe table and the index file.
+//
+// The index is read in one block and split in memory, so a line is never cut whatever its
+// length, and the gauge follows the file's own byte offsets. A save writes a complete new index
+// beside the old one and swaps it in only once it is on disk; the index it replaces is kept as
+// the backup.
+#include "catalogue/recipe_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "platform/fileio.h"
+#include "resources/resource.h"
+#include "resources/strings.h"
+
+const char kSharedDataFile[] = "Gourmix.Dat";
+const char kIndexFileName[] = "Gourmix.Idx";
+const char kIndexBackupName[] = "Gourmix.Bak";
+
+namespace {
+
+const char kIndexTempName[] = "Gourmix.Tmp";   // the new index while it is written
+const char kBackupTempName[] = "Gourmix.Tbk";  // the copy of the old index while it is made
+
+constexpr uint32_t kGrowth = 10;  // entries added each time the table is full
+constexpr int kFields = 8;        // columns a line needs; later ones are ignored
+constexpr int32_t kSaveGaugeThreshold = 500;
+constexpr size_t kIoBlock = 64 * 1024;
+
+struct Table {
+  RecipeEntry* entries = nullptr;
+  uint32_t count = 0;
+  uint32_t capacity = 0;
+};
+Table g_table;
+
+bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Skips white space and reads an optional sign; returns the magnitude of the digits that
+// follow, saturated just above 32 bits.
+uint64_t ReadMagnitude(const char* p, const char* end, bool* negative) {
+  while (p < end && IsCSpace(*p)) ++p;
+  *negative = false;
+  if (p < end && (*p == '+' || *p == '-')) *negative = *p++ == '-';
+  uint64_t v = 0;
+  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+    if (v <= 0xFFFFFFFFull) v = v * 10 + static_cast<unsigned>(*p - '0');
+  }
+  return v;
+}
+
+// Unsigned columns read as a 32-bit strtoul would: "-1" is kept as 4294967295, so the value
+// goes back to the file as the writer printed it.
+uint32_t ToUnsigned(const char* p, const char* end) {
+  bool negative;
+  uint64_t v = ReadMagnitude(p, end, &negative);
+  if (v > 0xFFFFFFFFull) return 0xFFFFFFFFu;
+  return negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(v)) : static_cast<uint32_t>(v);
+}
+
+int32_t ToSigned(const char* p, const char* end) {
+  bool negative;
+  uint64_t v = ReadMagnitude(p, end, &negative);
+  if (negative) return v >= 0x80000000ull ? INT32_MIN : -static_cast<int32_t>(v);
+  return v > 0x7FFFFFFFull ? INT32_MAX : static_cast<int32_t>(v);
+}
+
+struct Field {
+  char* begin;
+  char* end;
+};
+
+// Splits [p, end) at runs of TABs (leading TABs ignored, so no field is ever empty) and
+// returns how many of the first eight fields exist. The line end stays in the last field, as
+// the line reader always kept it: "...\t\n" still has a field after its last TAB.
+int SplitLine(char* p, char* end, Field* fields) {
+  int n = 0;
+  while (n < kFields) {
+    while (p < end && *p == '\t') ++p;
+    if (p == end) break;
+    fields[n].begin = p;
+    while (p < end && *p != '\t') ++p;
+    fields[n].end = p;
+    ++n;
+  }
+  return n;
+}
+
+void TrimSpaces(Field* f) {
+  while (f->begin < f->end && *f->begin == ' ') ++f->begin;
+  while (f->end > f->begin && f->end[-1] == ' ') --f->end;
+}
+
+char* CopyField(const Field& f) {
+  size_t n = static_cast<size_t>(f.end - f.begin);
+  char* s = static_cast<char*>(fileio::Malloc(n + 1));
+  if (s) {
+    std::memcpy(s, f.begin, n);
+    s[n] = '\0';
+  }
+  return s;
+}
+
+bool IsSharedDataFile(const Field& f) {
+  size_t n = sizeof kSharedDataFile - 1;
+  if (static_cast<size_t>(f.end - f.begin) != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char a = f.begin[i], b = kSharedDataFile[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+void FreeEntryTexts(RecipeEntry& e) {
+  fileio::Free(e.title);
+  if (e.dataFile != kSharedDataFile) fileio::Free(const_cast<char*>(e.dataFile));
+}
+
+void FreeEntries(RecipeEntry* entries, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) FreeEntryTexts(entries[i]);
+  fileio::Free(entries);
+}
+
+// Reads the whole file; null when it cannot be opened or read. *size receives its length and
+// the block holds one spare byte after it.
+char* ReadWholeFile(const char* name, size_t* size) {
+  FILE* f = fileio::Open(name, "rb");
+  if (!f) return nullptr;
+  char* buf = nullptr;
+  long len = -1;
+  if (fileio::Seek(f, 0, SEEK_END) == 0) len = fileio::Tell(f);
+  if (len >= 0 && fileio::Seek(f, 0, SEEK_SET) == 0) {
+    buf = static_cast<char*>(fileio::Malloc(static_cast<size_t>(len) + 1));
+    if (buf && fileio::Read(buf, 1, static_cast<size_t>(len), f) != static_cast<size_t>(len)) {
+      fileio::Free(buf);
+      buf = nullptr;
+    }
+  }
+  fileio::Close(f);
+  if (buf) {
+    buf[len] = '\0';
+    *size = static_cast<size_t>(len);
+  }
+  return buf;
+}
+
+enum class LineResult { Skipped, Stored, OutOfMemory };
+
+// Turns one line into the next entry, growing the table by kGrowth when it is full.
+LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t) {
+  if (*line == '!' || *line == '#' || *line == '\r' || *line == '\n') return LineResult::Skipped;
+  Field f[kFields];
+  if (SplitLine(line, end, f) < kFields) return LineResult::Skipped;
+  for (int i = 1; i < kFields; ++i) TrimSpaces(&f[i]);
+
+  if (t.count % kGrowth == 0) {
+    void* grown = fileio::Realloc(t.entries, (static_cast<size_t>(t.count) + kGrowth) * sizeof(RecipeEntry));
+    if (!grown) return LineResult::OutOfMemory;
+    t.entries = static_cast<RecipeEntry*>(grown);
+    t.capacity = t.count + kGrowth;
+  }
+  RecipeEntry e;
+  e.title = CopyField(f[1]);
+  if (!e.title) return LineResult::OutOfMemory;
+  e.dataFile = IsSharedDataFile(f[6]) ? kSharedDataFile : CopyField(f[6]);
+  if (!e.dataFile) {
+    fileio::Free(e.title);
+    return LineResult::OutOfMemory;
+  }
+  // Two more fields follow the path, so a TAB lies after it and ending it in place never
+  // touches another field.
+  *f[5].end = '\0';
+  e.category = CategoryFromPath(tree, f[5].begin);
+  if (!e.category) {
+    FreeEntryTexts(e);
+    return LineResult::OutOfMemory;
+  }
+  e.recipeId = ToUnsigned(f[0].begin, f[0].end);
+  e.extraUnsigned = ToUnsigned(f[2].begin, f[2].end);
+  e.textStart = ToUnsigned(f[3].begin, f[3].end);
+  e.textEnd = ToUnsigned(f[4].begin, f[4].end);
+  e.extraSigned = ToSigned(f[7].begin, f[7].end);
+  t.entries[t.count++] = e;
+  return LineResult::Stored;
+}
+
+bool TitleLess(const RecipeEntry& a, const RecipeEntry& b) { return CompareByTitle(&a, &b) < 0; }
+
+// ---- writing ----
+
+// Collects the index's bytes and hands them to the file in large blocks.
+class BlockWriter {
+ public:
+  BlockWriter(FILE* f, char* buf) : f_(f), buf_(buf) {}
+  void Put(const char* s, size_t n) {
+    if (n > kIoBlock - used_) {
+      Drain();
+      if (n >= kIoBlock) {
+        if (!failed_ && fileio::Write(s, 1, n, f_) != n) failed_ = true;
+        return;
+      }
+    }
+    std::memcpy(buf_ + used_, s, n);
+    used_ += n;
+  }
+  void Put(const char* s) { Put(s, std::strlen(s)); }
+  void PutUnsigned(uint32_t v) {
+    char digits[10];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v != 0);
+    char out[10];
+    for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+    Put(out, static_cast<size_t>(n));
+  }
+  void PutSigned(int32_t v) {
+    if (v < 0) {
+      Put("-", 1);
+      PutUnsigned(0u - static_cast<uint32_t>(v));
+    } else {
+      PutUnsigned(static_cast<uint32_t>(v));
+    }
+  }
+  // A text column that is empty (a title made only of spaces, say) would read back as a
+  // doubled TAB and shift the line's columns, losing the recipe; one space reads back as
+  // the same empty text.
+  void PutText(const char* s) {
+    if (*s == '\0') Put(" ", 1);
+    else Put(s);
+  }
+  bool Drain() {
+    if (used_ != 0 && !failed_ && fileio::Write(buf_, 1, used_, f_) != used_) failed_ = true;
+    used_ = 0;
+    return !failed_;
+  }
+  bool Failed() const { return failed_; }
+
+ private:
+  FILE* f_;
+  char* buf_;
+  size_t used_ = 0;
+  bool failed_ = false;
+};
+
+struct NodeRank {
+  CategoryNode node;
+  uint32_t rank;
+};
+struct WriteKey {
+  uint32_t rank;   // the category's place in the tree; unknown categories last
+  uint32_t index;  // the entry's place in the table, which is title order
+};
+
+CategoryNode NextInTreeOrder(CategoryTree& tree, CategoryNode n) {
+  if (CategoryNode c = tree.FirstChild(n)) return c;
+  for (; n; n = tree.Parent(n)) {
+    if (CategoryNode s = tree.NextSibling(n)) return s;
+  }
+  return nullptr;
+}
+
+// The order in which the entries are written: grouped by category, the groups in the tree's
+// order from the root down, title order inside a group. Entries are sorted through this array
+// only; the table itself never moves, since list controls hold pointers to its entries. The
+// order does not depend on where nodes lie in memory, so saving what was loaded from a saved
+// index gives the same bytes.
+WriteKey* WriteOrder(CategoryTree& tree, const Table& t) {
+  WriteKey* keys = static_cast<WriteKey*>(fileio::Malloc((t.count ? t.count : 1) * sizeof(WriteKey)));
+  if (!keys) return nullptr;
+  size_t nodes = tree.NodeCount();
+  NodeRank* ranks = static_cast<NodeRank*>(fileio::Malloc((nodes ? nodes : 1) * sizeof(NodeRank)));
+  if (!ranks) {
+    fileio::Free(keys);
+    return nullptr;
+  }
+  size_t ranked = 0;
+  for (CategoryNode n = tree.Root(); n && ranked < nodes; n = NextInTreeOrder(tree, n)) {
+    ranks[ranked].node = n;
+    ranks[ranked].rank = static_cast<uint32_t>(ranked);
+    ++ranked;
+  }
+  std::less<CategoryNode> before;
+  std::sort(ranks, ranks + ranked,
+            [&](const NodeRank& a, const NodeRank& b) { return before(a.node, b.node); });
+  for (uint32_t i = 0; i < t.count; ++i) {
+    CategoryNode c = t.entries[i].category;
+    const NodeRank* r = std::lower_bound(
+        ranks, ranks + ranked, c, [&](const NodeRank& a, CategoryNode b) { return before(a.node, b); });
+    keys[i].rank = (r != ranks + ranked && r->node == c) ? r->rank : UINT32_MAX;
+    keys[i].index = i;
+  }
+  fileio::Free(ranks);
+  std::sort(keys, keys + t.count, [](const WriteKey& a, const WriteKey& b) {
+    return a.rank != b.rank ? a.rank < b.rank : a.index < b.index;
+  });
+  return keys;
+}
+
+// Writes the table into `name`; true once the file is whole on disk and closed.
+bool WriteIndexFile(CategoryTree& tree, const Table& t, const WriteKey* order, char* block,
+                    const char* name) {
+  FILE* f = fileio::Open(name, "wb");
+  if (!f) return false;
+  BlockWriter w(f, block);
+  CategoryNode root = tree.Root();
+  for (uint32_t i = 0; i < t.count && !w.Failed(); ++i) {
+    const RecipeEntry& e = t.entries[order[i].index];
+    // The root is written as "/", which reads back as the root. Its label (what the path
+    // text of the root gives) would come back as a new category under the root. A category
+    // not found in the tree goes to the root too rather than being followed.
+    const char* path = (e.category == root || order[i].rank == UINT32_MAX)
+                           ? "/"
+                           : PathOfCategory(tree, e.category);
+    w.PutUnsigned(e.recipeId);
+    w.Put("\t", 1);
+    w.PutText(e.title);
+    w.Put("\t", 1);
+    w.PutUnsigned(e.extraUnsigned);
+    w.Put("\t", 1);
+    w.PutUnsigned(e.textStart);
+    w.Put("\t", 1);
+    w.PutUnsigned(e.textEnd);
+    w.Put("\t", 1);
+    w.PutText(path);
+    w.Put("\t", 1);
+    w.PutText(e.dataFile);
+    w.Put("\t", 1);
+    w.PutSigned(e.extraSigned);
+    // CR LF written as bytes: the same file from every build.
+    w.Put("\r\n", 2);
+    SetGaugePosition(i);
+  }
+  bool ok = w.Drain();
+  if (ok && fileio::Flush(f) != 0) ok = false;
+  if (fileio::Close(f) != 0) ok = false;
+  return ok;
+}
+
+// Copies the index as it stands into the backup. The copy is made beside it and swapped in
+// whole, so the previous backup survives a failed copy; the index itself is only read.
+bool BackUpIndex(char* block) {
+  if (!fileio::Exists(kIndexFileName)) return true;  // first save: nothing to keep
+  FILE* in = fileio::Open(kIndexFileName, "rb");
+  if (!in) return false;
+  FILE* out = fileio::Open(kBackupTempName, "wb");
+  if (!out) {
+    fileio::Close(in);
+    return false;
+  }
+  bool ok = true;
+  for (;;) {
+    size_t n = fileio::Read(block, 1, kIoBlock, in);
+    if (n != 0 && fileio::Write(block, 1, n, out) != n) {
+      ok = false;
+      break;
+    }
+    if (n < kIoBlock) {
+      // A short read is the end of the file only if the stream says so.
+      if (!std::feof(in) || std::ferror(in)) ok = false;
+      break;
+    }
+  }
+  if (fileio::Close(in) != 0) ok = false;
+  if (ok && fileio::Flush(out) != 0) ok = false;
+  if (fileio::Close(out) != 0) ok = false;
+  if (ok && fileio::ReplaceFile(kBackupTempName, kIndexBackupName) != 0) ok = false;
+  if (!ok) fileio::Remove(kBackupTempName);
+  return ok;
+}
+
+bool SaveTable(CategoryTree& tree, const Table& t) {
+  WriteKey* order = WriteOrder(tree, t);
+  if (!order) return false;
+  char* block = static_cast<char*>(fileio::Malloc(kIoBlock));
+  bool ok = block != nullptr;
+  if (ok) {
+    ok = WriteIndexFile(tree, t, order, block, kIndexTempName) && BackUpIndex(block) &&
+         fileio::ReplaceFile(kIndexTempName, kIndexFileName) == 0;
+    if (!ok) fileio::Remove(kIndexTempName);
+  }
+  fileio::Free(block);
+  fileio::Free(order);
+  return ok;
+}
+
+}  // namespace
+
+uint32_t LoadIndex(CategoryTree& tree) {
+  if (g_table.count != 0 || g_table.entries) ReleaseCatalogue();
+  size_t size = 0;
+  char* text = ReadWholeFile(kIndexFileName, &size);
+  if (!text) return 0;
+
+  // Built aside and published only when whole: a failed load leaves the table empty.
+  Table t;
+  char* end = text + size;
+  for (char* line = text; line < end;) {
+    char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
+    char* next = lf ? lf + 1 : end;
+    LineResult r = StoreLine(tree, line, next, t);
+    if (r == LineResult::OutOfMemory) {
+      FreeEntries(t.entries, t.count);
+      fileio::Free(text);
+      return 0;
+    }
+    if (r == LineResult::Stored) SetGaugePosition(next - text);
+    line = next;
+  }
+  fileio::Free(text);
+
+  // Stable, so recipes of the same title keep the file's order from one load to the next.
+  std::stable_sort(t.entries, t.entries + t.count, TitleLess);
+  g_table = t;
+  return t.count;
+}
+
+int SaveIndex(CategoryTree& tree, WindowRef gaugeParent) {
+  OpenGauge(gaugeParent, kSaveGaugeThreshold);
+  char title[128];
+  LoadText(IDS_GAUGE_SAVE, title, sizeof title);
+  SetGaugeTitle(title);
+  bool ok = SaveTable(tree, g_table);
+  CloseGauge();
+  return ok ? 1 : 0;
+}
+
+int ReleaseCatalogue() {
+  FreeEntries(g_table.entries, g_table.count);
+  g_table = Table();
+  return 1;
+}
+
+RecipeEntry* RecipeEntries() { return g_table.entries; }
+uint32_t RecipeCount() { return g_table.count; }
+uint32_t RecipeCapacity() { return g_table.capacity; }
+
+int CompareByTitle(const void* a, const void* b) {
+  // strcmp compares as unsigned char: capitals before small letters, accented letters last.
+  return std::strcmp(static_cast<const RecipeEntry*>(a)->title,
+                     static_cast<const RecipeEntry*>(b)->title);
+}
+
+int CompareByCategory(const void* a, const void* b) {
+  std::less<CategoryNode> before;
+  CategoryNode x = static_cast<const RecipeEntry*>(a)->category;
+  CategoryNode y = static_cast<const RecipeEntry*>(b)->category;
+  return before(x, y) ? -1 : before(y, x) ? 1 : 0;
+}
