@@ -115,6 +115,10 @@
 #define IDS_CLOSE           50
 #define IDS_PRINT_NOTHING   52
 #define IDS_FOOTER          53
+#define IDS_MEMO_NOT_SAVED  54   // memo dialog: the store could not be written
+#define IDS_ABOUT_NOTICE    55   // about box: what the program is, its credits
+#define IDS_ABOUT_TERMS     56   // about box: terms of distribution
+#define IDS_BUILD_WHEN      57   // about box: build date and time, "%s \xE0 %s"
 #define IDS_PRINT_DIALOG    40016
 #define IDS_PRINT_BOX       40017
 #define IDS_PRINT_ABORT     40018
