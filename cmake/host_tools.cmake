@@ -23,7 +23,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tools/host_rcstrings.cpp AND EXISTS ${CMAKE_SOURCE
   set(out ${CMAKE_BINARY_DIR}/generated/string_table.inc)
   add_custom_command(OUTPUT ${out}
     COMMAND ${host_rcstrings_EXE} ${CMAKE_SOURCE_DIR}/resources/saucelins.rc ${out}
-    DEPENDS ${CMAKE_SOURCE_DIR}/resources/saucelins.rc ${host_rcstrings_EXE}
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/saucelins.rc ${CMAKE_SOURCE_DIR}/resources/resource.h
+            ${host_rcstrings_EXE}
     COMMENT "Extracting the string table")
   add_custom_target(saucelins_strings DEPENDS ${out})
 endif()
