@@ -1,0 +1,452 @@
+// The index file read and written on real files, one temp folder per test.
+#include "catalogue/recipe_table.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/fileio.h"
+
+namespace {
+
+void Put(const char* name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string Slurp(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::set<std::string> FilesHere() {
+  std::set<std::string> names;
+  DIR* d = opendir(".");
+  while (dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n != "." && n != "..") names.insert(n);
+  }
+  closedir(d);
+  return names;
+}
+
+// One line as the writer prints it.
+std::string Line(const std::string& id, const std::string& title, const std::string& path,
+                 const std::string& file = "Gourmix.Dat", const std::string& extraSigned = "0",
+                 const std::string& start = "10", const std::string& end = "20",
+                 const std::string& extraUnsigned = "0") {
+  return id + "\t" + title + "\t" + extraUnsigned + "\t" + start + "\t" + end + "\t" + path +
+         "\t" + file + "\t" + extraSigned + "\r\n";
+}
+
+const RecipeEntry* FindId(uint32_t id) {
+  for (uint32_t i = 0; i < RecipeCount(); ++i) {
+    if (RecipeEntries()[i].recipeId == id) return &RecipeEntries()[i];
+  }
+  return nullptr;
+}
+
+std::vector<std::string> Titles() {
+  std::vector<std::string> t;
+  for (uint32_t i = 0; i < RecipeCount(); ++i) t.push_back(RecipeEntries()[i].title);
+  return t;
+}
+
+// A tree control that refuses to hold more than `room` nodes, as one out of memory would.
+class FullView : public CategoryTreeView {
+ public:
+  explicit FullView(int room) : room_(room) {}
+  bool OnInsert(CategoryNode, CategoryNode, CategoryNode, bool) override { return room_-- > 0; }
+  void OnDelete(CategoryNode) override {}
+  void OnClear() override {}
+  void OnSetLabel(CategoryNode) override {}
+  void OnSelect(CategoryNode) override {}
+
+ private:
+  int room_;
+};
+
+class RecipeTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/recipe_table_test.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    fileio::fault::ResetCount();
+    SetGaugeBackend(nullptr);
+    SetGaugeRange(0);
+  }
+  void TearDown() override {
+    ReleaseCatalogue();
+    fileio::fault::ResetCount();
+    ASSERT_EQ(chdir("/"), 0);
+    std::string cmd = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  // Loads `index` into a fresh tree.
+  uint32_t Load(const std::string& index) {
+    ReleaseCatalogue();
+    tree_.reset(new CategoryTree);
+    Put(kIndexFileName, index);
+    return LoadIndex(*tree_);
+  }
+  std::string dir_;
+  std::unique_ptr<CategoryTree> tree_{new CategoryTree};
+};
+
+TEST_F(RecipeTableTest, LinesNeedEightFieldsAndRunsOfTabsAreOneSeparator) {
+  std::string index =
+      "# a comment\r\n"
+      "! another\r\n"
+      "\r\n"
+      "\n" +
+      Line("1", "Eight", "/D") +
+      "2\tSeven\t0\t10\t20\t/D\tGourmix.Dat\r\n"       // one column short
+      "3\tSevenAndTab\t0\t10\t20\t/D\tGourmix.Dat\t\n"  // the line feed is the 8th field
+      "4\t\t0\t10\t20\t/D\tGourmix.Dat\t7\r\n"  // empty title: 7 fields
+      "5\t\tShifted\t9\t11\t21\t31\t/E\tGourmix.Dat\r\n"     // shifted onto 8
+      "\t\t6\tLeadingTabs\t0\t10\t20\t/D\tGourmix.Dat\t6\n"
+      "7\tLast\t0\t10\t20\t/D\tGourmix.Dat\t-7";  // no line end at all
+  ASSERT_EQ(Load(index), 5u);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"Eight", "Last", "LeadingTabs", "SevenAndTab",
+                                                "Shifted"}));
+  EXPECT_EQ(FindId(3)->extraSigned, 0);
+  EXPECT_EQ(FindId(6)->extraSigned, 6);
+  EXPECT_EQ(FindId(7)->extraSigned, -7);
+  const RecipeEntry* shifted = FindId(5);
+  EXPECT_EQ(shifted->extraUnsigned, 9u);
+  EXPECT_EQ(shifted->textStart, 11u);
+  EXPECT_EQ(shifted->textEnd, 21u);
+  EXPECT_STREQ(PathOfCategory(*tree_, shifted->category), "/31");
+  EXPECT_STREQ(shifted->dataFile, "/E");
+  EXPECT_EQ(shifted->extraSigned, 0);  // "Gourmix.Dat" read as a number
+  EXPECT_EQ(FindId(2), nullptr);
+  EXPECT_EQ(FindId(4), nullptr);
+}
+
+TEST_F(RecipeTableTest, SpacesAreTrimmedFromEveryColumnButTheFirst) {
+  ASSERT_EQ(Load("  12\t  Tarte aux pommes  \t 3 \t 10 \t 20 \t  /Desserts  \t Autre.Dat \t -4 \r\n"),
+            1u);
+  const RecipeEntry& e = RecipeEntries()[0];
+  EXPECT_EQ(e.recipeId, 12u);
+  EXPECT_STREQ(e.title, "Tarte aux pommes");
+  EXPECT_EQ(e.extraUnsigned, 3u);
+  EXPECT_EQ(e.textStart, 10u);
+  EXPECT_EQ(e.textEnd, 20u);
+  EXPECT_STREQ(PathOfCategory(*tree_, e.category), "/Desserts");
+  EXPECT_STREQ(e.dataFile, "Autre.Dat");
+  EXPECT_EQ(e.extraSigned, -4);
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), Line("12", "Tarte aux pommes", "/Desserts", "Autre.Dat", "-4",
+                                        "10", "20", "3"));
+}
+
+TEST_F(RecipeTableTest, DataFileNamedLikeTheSharedBaseInAnyCaseIsTheSharedConstant) {
+  ASSERT_EQ(Load(Line("1", "A", "/D", "GOURMIX.DAT") + Line("2", "B", "/D", "gourmix.dat") +
+                 Line("3", "C", "/D", "Gourmix.Dat2") + Line("4", "D", "/D", "recettes.TXT")),
+            4u);
+  EXPECT_EQ(FindId(1)->dataFile, kSharedDataFile);
+  EXPECT_EQ(FindId(2)->dataFile, kSharedDataFile);
+  EXPECT_NE(FindId(3)->dataFile, kSharedDataFile);
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), Line("1", "A", "/D", "Gourmix.Dat") +
+                                       Line("2", "B", "/D", "Gourmix.Dat") +
+                                       Line("3", "C", "/D", "Gourmix.Dat2") +
+                                       Line("4", "D", "/D", "recettes.TXT"));
+}
+
+TEST_F(RecipeTableTest, NumbersReadAsTheirColumnsTypeAndGoBackAsWritten) {
+  struct Case {
+    const char* text;
+    uint32_t asUnsigned;
+    int32_t asSigned;
+    const char* unsignedOut;
+    const char* signedOut;
+  } cases[] = {
+      {"-1", 4294967295u, -1, "4294967295", "-1"},
+      {"4294967295", 4294967295u, 2147483647, "4294967295", "2147483647"},
+      {"99999999999", 4294967295u, 2147483647, "4294967295", "2147483647"},
+      {"-99999999999", 4294967295u, INT32_MIN, "4294967295", "-2147483648"},
+      {"-2147483648", 2147483648u, INT32_MIN, "2147483648", "-2147483648"},
+      {"+12abc", 12u, 12, "12", "12"},
+      {"abc", 0u, 0, "0", "0"},
+      {"-", 0u, 0, "0", "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_EQ(Load(Line(c.text, "T", "/D", "Gourmix.Dat", c.text, c.text, c.text, c.text)), 1u);
+    const RecipeEntry& e = RecipeEntries()[0];
+    EXPECT_EQ(e.recipeId, c.asUnsigned);
+    EXPECT_EQ(e.extraUnsigned, c.asUnsigned);
+    EXPECT_EQ(e.textStart, c.asUnsigned);
+    EXPECT_EQ(e.textEnd, c.asUnsigned);
+    EXPECT_EQ(e.extraSigned, c.asSigned);
+    ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+    const std::string u = c.unsignedOut;
+    EXPECT_EQ(Slurp(kIndexFileName), Line(u, "T", "/D", "Gourmix.Dat", c.signedOut, u, u, u));
+  }
+}
+
+TEST_F(RecipeTableTest, NoEntryMeansZeroAndAnEmptyTable) {
+  EXPECT_EQ(LoadIndex(*tree_), 0u);  // no file
+  EXPECT_EQ(Load("# only comments\r\n!\r\n\r\n\n"), 0u);
+  EXPECT_EQ(RecipeEntries(), nullptr);
+  EXPECT_EQ(RecipeCount(), 0u);
+  EXPECT_EQ(Load(""), 0u);
+  EXPECT_EQ(RecipeEntries(), nullptr);
+}
+
+TEST_F(RecipeTableTest, StorageGrowsTenEntriesAtATime) {
+  std::string ten, eleven;
+  for (int i = 0; i < 11; ++i) {
+    std::string l = Line(std::to_string(i), "R" + std::to_string(i), "/D");
+    if (i < 10) ten += l;
+    eleven += l;
+  }
+  ASSERT_EQ(Load(ten), 10u);
+  EXPECT_EQ(RecipeCapacity(), 10u);
+  ASSERT_EQ(Load(eleven), 11u);
+  EXPECT_EQ(RecipeCapacity(), 20u);
+  ReleaseCatalogue();
+  EXPECT_EQ(RecipeCapacity(), 0u);
+  EXPECT_EQ(RecipeEntries(), nullptr);
+}
+
+TEST_F(RecipeTableTest, TitlesSortByUnsignedBytes) {
+  // "\xC9t\xE9" is "Ete" with accents in Windows-1252.
+  ASSERT_EQ(Load(Line("1", "\xC9t\xE9", "/D") + Line("2", "abc", "/D") + Line("3", "Abc", "/D") +
+                 Line("4", "ab", "/D")),
+            4u);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"Abc", "ab", "abc", "\xC9t\xE9"}));
+}
+
+TEST_F(RecipeTableTest, LongLinesAreReadWhole) {
+  std::string title(1500, 't');
+  title[0] = 'T';
+  std::string path = "/" + std::string(40, 'a') + "/" + std::string(40, 'b');
+  ASSERT_EQ(Load(Line("1", title, path) + Line("2", "Courte", "/D")), 2u);
+  EXPECT_EQ(std::string(FindId(1)->title), title);
+  EXPECT_STREQ(PathOfCategory(*tree_, FindId(1)->category), path.c_str());
+  EXPECT_EQ(FindId(1)->extraSigned, 0);
+}
+
+TEST_F(RecipeTableTest, SavedIndexLoadsBackAndSavesToTheSameBytes) {
+  // Root recipes first, then the categories from the root down, titles in order inside each.
+  std::string canonical =
+      Line("7", "A la racine", "/") +
+      Line("1", "Cake", "/Desserts", "Gourmix.Dat", "-1", "0", "4294967295", "4294967295") +
+      Line("2", "Tarte", "/Desserts") + Line("3", "Tarte", "/Desserts") +
+      Line("4", "Flan", "/Desserts/Cr\xE8mes", "Autre.Dat", "2147483647") +
+      Line("5", "Soupe", "/Entr\xE9\x65s", "Gourmix.Dat", "-2147483648") +
+      Line("6", std::string(700, 'x'), "/Entr\xE9\x65s/Froides");
+  ASSERT_EQ(Load(canonical), 7u);
+  size_t nodes = tree_->NodeCount();
+  EXPECT_EQ(FindId(7)->category, tree_->Root());
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), canonical);
+
+  // The root's recipes stay at the root load after load: no category named like the root.
+  ASSERT_EQ(Load(Slurp(kIndexFileName)), 7u);
+  EXPECT_EQ(tree_->NodeCount(), nodes);
+  EXPECT_EQ(FindId(7)->category, tree_->Root());
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), canonical);
+}
+
+TEST_F(RecipeTableTest, SaveGroupsByCategoryInTreeOrderAndKeepsCommentsOnlyInTheBackup) {
+  std::string old = "# ma liste\n" + Line("1", "Zeste", "/B") + Line("2", "Abricot", "/A/Z") +
+                    "trop\tcourte\n" + Line("3", "Miel", "/A") + Line("4", "Brioche", "/B");
+  ASSERT_EQ(Load(old), 4u);
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), Line("3", "Miel", "/A") + Line("2", "Abricot", "/A/Z") +
+                                       Line("4", "Brioche", "/B") + Line("1", "Zeste", "/B"));
+  EXPECT_EQ(Slurp(kIndexBackupName), old);
+  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+}
+
+TEST_F(RecipeTableTest, EmptyTitleOrFileNameIsWrittenSoTheRecipeComesBack) {
+  // Titles of spaces trim to nothing; an empty column would shift the line on the next load.
+  ASSERT_EQ(Load("1\t   \t0\t10\t20\t/D\t \t0\r\n"), 1u);
+  EXPECT_STREQ(RecipeEntries()[0].title, "");
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  ASSERT_EQ(Load(Slurp(kIndexFileName)), 1u);
+  EXPECT_STREQ(RecipeEntries()[0].title, "");
+  EXPECT_STREQ(RecipeEntries()[0].dataFile, "");
+  EXPECT_STREQ(PathOfCategory(*tree_, RecipeEntries()[0].category), "/D");
+}
+
+TEST_F(RecipeTableTest, SavingAnEmptyTableWritesAnEmptyFile) {
+  Put(kIndexFileName, Line("1", "A", "/D"));
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), "");
+  EXPECT_EQ(Slurp(kIndexBackupName), Line("1", "A", "/D"));
+  // A first save with no index yet makes no backup.
+  ASSERT_EQ(unlink(kIndexFileName), 0);
+  ASSERT_EQ(unlink(kIndexBackupName), 0);
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName}));
+}
+
+TEST_F(RecipeTableTest, EntriesKeepTheirAddressesAndRecipesThroughASave) {
+  std::string index;
+  // Many equal titles spread over categories: any move of entries would show.
+  for (int i = 0; i < 60; ++i) {
+    index += Line(std::to_string(100 + i), i % 3 ? "Tarte" : "Gratin",
+                  "/C" + std::to_string((i * 7) % 5));
+  }
+  ASSERT_EQ(Load(index), 60u);
+  struct Seen {
+    const RecipeEntry* at;
+    uint32_t id;
+    CategoryNode category;
+  };
+  std::vector<Seen> before;
+  for (uint32_t i = 0; i < RecipeCount(); ++i) {
+    before.push_back({&RecipeEntries()[i], RecipeEntries()[i].recipeId, RecipeEntries()[i].category});
+  }
+  // The editor re-files in place between loads and saves.
+  RecipeEntries()[5].category = tree_->Root();
+  before[5].category = tree_->Root();
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  ASSERT_EQ(RecipeCount(), before.size());
+  for (uint32_t i = 0; i < RecipeCount(); ++i) {
+    EXPECT_EQ(&RecipeEntries()[i], before[i].at);
+    EXPECT_EQ(RecipeEntries()[i].recipeId, before[i].id) << i;
+    EXPECT_EQ(RecipeEntries()[i].category, before[i].category) << i;
+  }
+  // Recipes of the same title and category come back in the order they were written.
+  ASSERT_EQ(Load(Slurp(kIndexFileName)), 60u);
+  std::map<CategoryNode, std::vector<uint32_t>> tartes;
+  for (uint32_t i = 0; i < RecipeCount(); ++i) {
+    const RecipeEntry& e = RecipeEntries()[i];
+    if (std::string(e.title) == "Tarte") tartes[e.category].push_back(e.recipeId);
+  }
+  EXPECT_EQ(tartes.size(), 5u);
+  for (const auto& group : tartes) {
+    EXPECT_TRUE(std::is_sorted(group.second.begin(), group.second.end()));
+  }
+}
+
+TEST_F(RecipeTableTest, LoadFollowsTheFileWithTheGauge) {
+  static std::vector<int32_t> painted;
+  painted.clear();
+  static const GaugeBackend recorder = {
+      [](WindowRef) { return true; }, [](const char*) {},
+      [](int32_t p) { painted.push_back(p); }, [] {}};
+  SetGaugeBackend(&recorder);
+  std::string index;
+  for (int i = 0; i < 200; ++i) index += Line(std::to_string(i), "R", "/D");
+  index += "# trailing comment\r\n";
+  Put(kIndexFileName, index);
+  SetGaugeRange(static_cast<int32_t>(index.size()));
+  OpenGauge(nullptr, 0);
+  ASSERT_EQ(LoadIndex(*tree_), 200u);
+  CloseGauge();
+  SetGaugeBackend(nullptr);
+  // Byte offsets after each stored line: the last recipe ends 20 bytes before the file does.
+  ASSERT_FALSE(painted.empty());
+  EXPECT_EQ(painted.back(), static_cast<int32_t>((index.size() - 20) * 100 / index.size()));
+  EXPECT_EQ(painted.size(), static_cast<size_t>(painted.back()));
+}
+
+TEST_F(RecipeTableTest, EveryFailedSaveLeavesTheIndexAsItWas) {
+  std::string loaded;
+  // Over 64 KiB, so the new index is written in more than one block.
+  for (int i = 0; i < 2500; ++i) {
+    loaded += Line(std::to_string(i), "Recette " + std::to_string(i), "/C" + std::to_string(i % 7),
+                   "Autre.Dat");
+  }
+  ASSERT_EQ(Load(loaded), 2500u);
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  const std::string expected = Slurp(kIndexFileName);
+  ASSERT_GT(expected.size(), 65536u);
+
+  const std::string old = "# commentaire\n" + Line("9", "Vieux", "/V");
+  const std::string previousBackup = "sauvegarde d'avant";
+  long failures = 0;
+  for (long i = 1;; ++i) {
+    SCOPED_TRACE(i);
+    Put(kIndexFileName, old);
+    Put(kIndexBackupName, previousBackup);
+    fileio::fault::Arm(i);
+    int r = SaveIndex(*tree_, nullptr);
+    bool fired = fileio::fault::Fired();
+    fileio::fault::Disarm();
+    // Whatever failed, the index is whole, old or new, and the result says which.
+    if (r == 1) {
+      EXPECT_EQ(Slurp(kIndexFileName), expected);
+      EXPECT_EQ(Slurp(kIndexBackupName), old);
+    } else {
+      ++failures;
+      EXPECT_EQ(Slurp(kIndexFileName), old);
+      std::string backup = Slurp(kIndexBackupName);
+      EXPECT_TRUE(backup == previousBackup || backup == old);
+    }
+    EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+    if (!fired) {
+      EXPECT_EQ(r, 1);
+      break;
+    }
+    ASSERT_LT(i, 100);
+  }
+  // Allocations, opens, both blocks, flushes, closes, the copy and both replaces.
+  EXPECT_GE(failures, 16);
+}
+
+TEST_F(RecipeTableTest, FailedAllocationsDuringALoadLeaveTheTableEmpty) {
+  std::string index;
+  for (int i = 0; i < 25; ++i) {
+    index += Line(std::to_string(i), "R" + std::to_string(i), "/C" + std::to_string(i % 4),
+                  i % 2 ? "Gourmix.Dat" : "Autre.Dat");
+  }
+  Put(kIndexFileName, index);
+  long failures = 0;
+  for (long i = 1;; ++i) {
+    SCOPED_TRACE(i);
+    CategoryTree tree;
+    fileio::fault::Arm(i);
+    uint32_t n = LoadIndex(tree);
+    bool fired = fileio::fault::Fired();
+    fileio::fault::Disarm();
+    if (n == 0) {
+      ++failures;
+      EXPECT_EQ(RecipeCount(), 0u);
+      EXPECT_EQ(RecipeEntries(), nullptr);
+    } else {
+      EXPECT_EQ(n, 25u);
+      EXPECT_EQ(RecipeCount(), 25u);
+    }
+    ReleaseCatalogue();
+    if (!fired) {
+      EXPECT_EQ(n, 25u);
+      break;
+    }
+    ASSERT_LT(i, 1000);
+  }
+  // Every title, every copied file name, every growth and the reading of the file.
+  EXPECT_GE(failures, 25 + 13 + 3 + 4);
+}
+
+TEST_F(RecipeTableTest, ACategoryThatCannotBeMadeStopsTheLoad) {
+  FullView view(3);  // the root and two categories
+  tree_->SetView(&view);
+  Put(kIndexFileName, Line("1", "A", "/Un") + Line("2", "B", "/Deux") + Line("3", "C", "/Trois") +
+                          Line("4", "D", "/Un"));
+  EXPECT_EQ(LoadIndex(*tree_), 0u);
+  EXPECT_EQ(RecipeCount(), 0u);
+  EXPECT_EQ(RecipeEntries(), nullptr);
+  tree_->SetView(nullptr);
+}
+
+}  // namespace
