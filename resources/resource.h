@@ -10,6 +10,7 @@
 #define IDD_MEMO            111
 #define IDD_ZOOM            114
 #define IDD_PRINTING        119
+#define IDD_HELP            120   // the program's own help window
 
 // Menus, icon, cursors, bitmap
 #define IDR_TREE_MENU       107
@@ -54,6 +55,7 @@
 #define IDC_PRINT_DEVICE    1045
 #define IDC_PRINT_PORT      1046
 #define IDC_PRINT_DOCUMENT  1047
+#define IDC_HELP_TEXT       1050   // text of the help window
 
 // Commands
 #define IDM_NEW_CATEGORY    40001
@@ -119,6 +121,15 @@
 #define IDS_ABOUT_NOTICE    55   // about box: what the program is, its credits
 #define IDS_ABOUT_TERMS     56   // about box: terms of distribution
 #define IDS_BUILD_WHEN      57   // about box: build date and time, "%s \xE0 %s"
+// The program's own help, one string per topic, shown in this order.
+#define IDS_HELP_TABS       300
+#define IDS_HELP_SEARCH     301
+#define IDS_HELP_SIZES      302
+#define IDS_HELP_MEMOS      303
+#define IDS_HELP_PRINT      304
+#define IDS_HELP_EDITOR     305
+#define IDS_HELP_TEXT_FIRST IDS_HELP_TABS
+#define IDS_HELP_TEXT_LAST  IDS_HELP_EDITOR
 #define IDS_PRINT_DIALOG    40016
 #define IDS_PRINT_BOX       40017
 #define IDS_PRINT_ABORT     40018

@@ -1,0 +1,111 @@
+#include "app/layout_win32.h"
+
+#include "app/layout.h"
+#include "resources/resource.h"
+#include "resources/text_helpers_win32.h"
+
+namespace {
+
+FontState g_fonts = {0, nullptr, nullptr};
+FontFactory g_factory = nullptr;
+
+// A font owned until it is handed over to the font state.
+class UniqueFont {
+ public:
+  explicit UniqueFont(HFONT font) : font_(font) {}
+  ~UniqueFont() {
+    if (font_) DeleteObject(font_);
+  }
+  UniqueFont(const UniqueFont&) = delete;
+  UniqueFont& operator=(const UniqueFont&) = delete;
+  HFONT get() const { return font_; }
+  HFONT release() {
+    HFONT f = font_;
+    font_ = nullptr;
+    return f;
+  }
+
+ private:
+  HFONT font_;
+};
+
+HFONT MakeFont(int pixelHeight) {
+  if (g_factory) return g_factory(pixelHeight);
+  return CreateFontA(pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+}
+
+void ReleaseFonts() {
+  if (g_fonts.textFont) DeleteObject(g_fonts.textFont);
+  if (g_fonts.listFont) DeleteObject(g_fonts.listFont);
+  g_fonts.textFont = nullptr;
+  g_fonts.listFont = nullptr;
+}
+
+int ScreenDpi(HWND window) {
+  HDC dc = GetDC(window);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+  if (dc) ReleaseDC(window, dc);
+  return dpi;
+}
+
+}  // namespace
+
+void LayoutControls(HWND window, bool initialPlacement) {
+  if (initialPlacement) {
+    MoveWindow(window, kStartX, kStartY, MinTrackSize.width, MinTrackSize.height, FALSE);
+  }
+  RECT outer;
+  GetWindowRect(window, &outer);
+  const int32_t w = outer.right - outer.left, h = outer.bottom - outer.top;
+  for (int i = 0; i < kLayoutRowCount; ++i) {
+    const LayoutRow& row = LayoutTable[i];
+    const PlacedRect r = PlaceRow(row, w, h);
+    MoveWindow(GetDlgItem(window, row.id), r.x, r.y, r.width, r.height, TRUE);
+    if (i == kTextPaneRow) {
+      SetWindowPos(GetDlgItem(window, IDC_TOOLBAR), nullptr, r.x, 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    }
+  }
+  InvalidateRect(window, nullptr, FALSE);
+}
+
+int SetFontStep(HWND window, int delta) {
+  const int next = NextFontStep(g_fonts.step, delta);
+  if (next < 0) return -1;
+  if (!window) {
+    ReleaseFonts();
+    return 0;
+  }
+  const int dpi = ScreenDpi(window);
+  // The new fonts are made before the old ones go: should either fail, the controls keep
+  // drawing with fonts that still exist.
+  UniqueFont text(MakeFont(-MulDiv(TextFontPoints(next), dpi, 72)));
+  UniqueFont list(MakeFont(-MulDiv(ListFontPoints(next), dpi, 72)));
+  if (!text.get() || !list.get()) {
+    ShowStringMessage(window, IDS_CAPTION, IDS_FONT_ERROR, 0, MB_OK);
+    return -1;
+  }
+  for (const LayoutRow& row : LayoutTable) {
+    HFONT font = row.fontClass == kFontText ? text.get()
+                 : row.fontClass == kFontList ? list.get()
+                                              : nullptr;
+    if (font) SendMessageA(GetDlgItem(window, row.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  ReleaseFonts();
+  g_fonts.textFont = text.release();
+  g_fonts.listFont = list.release();
+  InvalidateRect(window, nullptr, FALSE);
+  g_fonts.step = next;
+  return 0;
+}
+
+const FontState& CurrentFonts() { return g_fonts; }
+
+void ResetFontState() {
+  ReleaseFonts();
+  g_fonts.step = 0;
+}
+
+void SetFontFactoryForTests(FontFactory factory) { g_factory = factory; }
