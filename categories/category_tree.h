@@ -11,6 +11,12 @@
 #include <functional>
 
 struct CategoryNodeRec;
+
+// Labels and path segments keep at most this many characters: a longer label is cut when it is
+// set, and a longer segment of a path is read as its first 63 characters, so the path written
+// for a node always leads back to that node.
+constexpr size_t kCategoryLabelMax = 63;
+
 // Names one node of one tree; null means no node. Valid until the node is removed.
 typedef CategoryNodeRec* CategoryNode;
 
@@ -57,6 +63,9 @@ class CategoryTree {
   bool IsExpanded(CategoryNode node) const;
   void SetExpanded(CategoryNode node, bool expanded);  // the user opened or closed it
   const char* Label(CategoryNode node) const;
+  // The first child of `parent` (null: the top level), in sibling order, whose label is the
+  // `len` bytes at `label` (compared byte for byte). Null when there is none.
+  CategoryNode FindChild(CategoryNode parent, const char* label, size_t len) const;
   CategoryNode Selected() const;
   // The view's control changed its selection by itself (a click, a deletion): record it
   // without telling the view again.
@@ -93,5 +102,22 @@ bool IsInCategory(CategoryTree& tree, CategoryNode category, CategoryNode node);
 // Re-files the recipes of the node's subtree to its parent, deletes the subtree, selects the
 // parent. The node is neither null nor the root.
 void RemoveCategory(CategoryTree& tree, CategoryNode node);
+
+// CategoryFromPath remembers, for each of the first five depths, the node it last created there,
+// so that the consecutive lines of one category find their nodes without a lookup. One cache for
+// the process, emptied when a root is created.
+constexpr int kPathCacheSlots = 5;
+struct PathCacheSlot {
+  char label[kCategoryLabelMax + 1];
+  CategoryNode node;
+};
+const PathCacheSlot& PathCacheAt(int depth);
+// How CategoryFromPath found the segments it resolved (for tests and measurements).
+struct PathLookupStats {
+  uint64_t fromCache;     // the cache named the node
+  uint64_t fromChildren;  // found among the children
+  uint64_t created;       // created
+};
+PathLookupStats& PathLookupCounters();
 
 #endif
