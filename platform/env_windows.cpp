@@ -1,5 +1,7 @@
 // Windows side of the file layer: durable flush and the two kinds of rename.
 #include <windows.h>
+// winbase.h maps ReplaceFile to ReplaceFileA, which would rename the file layer's function.
+#undef ReplaceFile
 #include <io.h>
 #include <cstdio>
 
