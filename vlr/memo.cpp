@@ -35,8 +35,8 @@ bool WriteInStore(const char* store, VlrRecord* record, int* result) {
   if (!file) return false;
   int32_t index = VlrFind(file, record->key);
   bool inPlace = index >= 0 && record->length <= file->directory[index].length &&
-                 VlrCanOverwrite(file, index);
-  bool append = index < 0 && file->count < file->capacity;
+                 VlrCanUpdateInPlace(file, index);
+  bool append = index < 0 && file->count < file->capacity && VlrCanUpdateInPlace(file, -1);
   if (!inPlace && !append) {
     VlrClose(file);
     return false;

@@ -174,11 +174,11 @@ VlrStatus CopyRecords(VlrFile* from, VlrFile* to, const uint32_t* dropKey, bool 
   if (from) {
     if (dropKey) {
       int32_t index = VlrFind(from, *dropKey);
-      if (index >= 0) {
-        // Only the copy in memory: the old file is never written.
+      if (index < 0 && keyMustExist) return kVlrNotFound;
+      // Only the copy in memory: the old file is never written. A damaged store may hold the
+      // key twice; all of them go, or the dropped memo would come back from its double.
+      for (; index >= 0; index = VlrFind(from, *dropKey)) {
         from->directory[index].flags &= ~vlr::kFlagInUse;
-      } else if (keyMustExist) {
-        return kVlrNotFound;
       }
     }
     uint32_t end = EntriesInUseRange(from);
@@ -388,18 +388,20 @@ VlrStatus VlrWrite(VlrFile* file, VlrRecord* record, int32_t index, bool persist
   return written == sizeof entryBytes ? kVlrOk : kVlrDirectoryIo;
 }
 
-bool VlrCanOverwrite(const VlrFile* file, int32_t index) {
+bool VlrCanUpdateInPlace(const VlrFile* file, int32_t index) {
+  const uint64_t head = vlr::kIdentOffset + vlr::kIdentSize;
+  const uint64_t dirStart = file->dirOffset;
+  const uint64_t dirEnd =
+      dirStart + vlr::kCountSize + static_cast<uint64_t>(file->capacity) * vlr::kEntrySize;
+  if (dirStart < head) return false;
+  if (index == -1) return true;
   if (index < 0 || static_cast<uint32_t>(index) >= EntriesInUseRange(file)) return false;
   const VlrEntry& entry = file->directory[index];
   if (entry.length < 0) return false;
-  uint64_t start = entry.offset;
-  uint64_t end = start + static_cast<uint64_t>(entry.length);
-  if (end > file->size) return false;
-  uint64_t dirStart = file->dirOffset;
-  uint64_t dirEnd = dirStart + vlr::kCountSize + static_cast<uint64_t>(file->capacity) * vlr::kEntrySize;
-  bool overlapsHead = start < static_cast<uint64_t>(vlr::kIdentOffset + vlr::kIdentSize);
-  bool overlapsDirectory = start < dirEnd && end > dirStart;
-  return !overlapsHead && !overlapsDirectory;
+  const uint64_t start = entry.offset;
+  const uint64_t end = start + static_cast<uint64_t>(entry.length);
+  if (end > file->size || start < head) return false;
+  return end <= dirStart || start >= dirEnd;
 }
 
 int VlrCopy(const char* newName, const char* oldName, const uint32_t* dropKey,

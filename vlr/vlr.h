@@ -103,10 +103,11 @@ VlrStatus VlrRead(VlrFile* file, VlrRecord* record, int32_t index);
 // caller's record too. With persist, the count and that one entry are written at once, after
 // the record's bytes.
 VlrStatus VlrWrite(VlrFile* file, VlrRecord* record, int32_t index, bool persist);
-// Whether entry `index` (in use range) describes bytes inside the file that are neither the
-// header, the identification text nor the directory block, so that writing over them in
-// place cannot damage the store's structure even when the entry itself is damaged.
-bool VlrCanOverwrite(const VlrFile* file, int32_t index);
+// Whether a write in place cannot damage the store's structure, however damaged the file:
+// the directory block lies clear of the header and the identification text, and, for an
+// index other than -1 (an append), that entry's bytes lie inside the file, outside the header,
+// the identification text and the directory block.
+bool VlrCanUpdateInPlace(const VlrFile* file, int32_t index);
 // Copies the store `oldName` into a new file `newName`, leaving out the record of *dropKey
 // (when given) and appending `append` (when given). Without an old store, and with
 // createIfMissing, the new store is made from nothing. The new file is flushed to disk

@@ -243,6 +243,36 @@ TEST_F(VlrStoreTest, DamagedEntriesTransferNothing) {
   }
 }
 
+// An entry that points into the directory must not be written over in place: the store is
+// rewritten instead, and the rewrite leaves the damaged entry behind.
+TEST_F(VlrStoreTest, DamagedEntryIsNeverWrittenOverInPlace) {
+  ASSERT_EQ(WriteMemo("s.mem", 7, "abcdefghij", 0), 0);
+  ASSERT_EQ(WriteMemo("s.mem", 8, "eight", 0), 0);
+  Bytes b = ReadAll("s.mem");
+  PutU32(&b, EntryAt(0) + 4, EntryAt(1));  // record 7 "lies" over entry 1
+  WriteAll("s.mem", b);
+  ASSERT_EQ(WriteMemo("s.mem", 7, "xy", 0), 0);
+  bool opened = false;
+  auto records = vlrtest::StoredRecords("s.mem", &opened);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(records, (std::map<uint32_t, std::string>{{7, vlrtest::Memo("xy")},
+                                                       {8, vlrtest::Memo("eight")}}));
+
+  VlrStatus status;
+  VlrFile* file = VlrOpen("s.mem", "rb", &status);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(VlrCanUpdateInPlace(file, 0));
+  EXPECT_TRUE(VlrCanUpdateInPlace(file, -1));
+  EXPECT_FALSE(VlrCanUpdateInPlace(file, 2)) << "beyond count";
+  file->directory[0].offset = 20;  // over the header
+  EXPECT_FALSE(VlrCanUpdateInPlace(file, 0));
+  file->directory[0].offset = 2000;  // past the end
+  EXPECT_FALSE(VlrCanUpdateInPlace(file, 0));
+  file->dirOffset = 40;  // a directory over the identification text takes no append
+  EXPECT_FALSE(VlrCanUpdateInPlace(file, -1));
+  VlrClose(file);
+}
+
 TEST_F(VlrStoreTest, FindSkipsEntriesNotInUseAndReadsByIndex) {
   ASSERT_EQ(WriteMemo("s.mem", 10, "ten", 0), 0);
   ASSERT_EQ(WriteMemo("s.mem", 20, "twenty", 0), 0);
