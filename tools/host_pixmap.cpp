@@ -88,7 +88,6 @@ bool ParseMap(const std::string& path, Image& image) {
   if (!in) return Fail(path, "cannot open");
   std::map<char, int> palette;
   int background = -1;
-  char backgroundChar = 0;
   bool inTile = false;
   int tileX = 0, tileY = 0, tileWidth = 0, row = 0;
   std::string line;
@@ -136,14 +135,13 @@ bool ParseMap(const std::string& path, Image& image) {
       int index = ColourByName(name, image.kind);
       if (index < 0) return Fail(where, "colour " + name + " is not available for this kind of image");
       palette[c[0]] = index;
-      if (background < 0) { background = index; backgroundChar = c[0]; }
+      if (background < 0) background = index;
     } else if (keyword == "background") {
       std::string c;
       words >> c;
       auto it = palette.find(c.empty() ? 0 : c[0]);
       if (c.size() != 1 || it == palette.end()) return Fail(where, "background names an unknown character");
       background = it->second;
-      backgroundChar = c[0];
     } else if (keyword == "tile") {
       if (image.kind == Kind::kNone) return Fail(where, "tile before kind");
       words >> tileX >> tileY;
@@ -156,7 +154,6 @@ bool ParseMap(const std::string& path, Image& image) {
   }
   if (image.kind == Kind::kNone) return Fail(path, "no kind line");
   if (background < 0) return Fail(path, "no colours");
-  (void)backgroundChar;
   for (int& p : image.pixels)
     if (p < 0) p = background;
   return true;
