@@ -9,11 +9,16 @@
 #include <winspool.h>
 
 #include <cstring>
+#include <vector>
 
 namespace file_printer {
 
 constexpr char kPrinterName[] = "Saucelins PostScript";
 constexpr char kDriverName[] = "Wine PostScript Driver";
+// The driver writes PostScript straight into the job (datatype RAW); this print processor
+// passes RAW jobs on to the port or the output file unchanged. The driver's own processor
+// takes only spooled metafiles and drops such jobs.
+constexpr char kPrintProcessor[] = "winprint";
 
 // Writes Wine's built-in generic PostScript description (resource PPDFILE #1 of its spooler,
 // the one it falls back on for printers that bring none) into `path`.
@@ -51,11 +56,30 @@ inline DWORD EnsureFilePrinter(const char** step) {
   const char* ignored;
   if (!step) step = &ignored;
   *step = "";
-  HANDLE printer = nullptr;
-  char name[sizeof kPrinterName];
+  char name[sizeof kPrinterName], processor[sizeof kPrintProcessor];
   std::memcpy(name, kPrinterName, sizeof name);
-  if (OpenPrinterA(name, &printer, nullptr)) {
+  std::memcpy(processor, kPrintProcessor, sizeof processor);
+  PRINTER_DEFAULTSA admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  if (OpenPrinterA(name, &printer, &admin)) {
+    // Already there; a printer left by an earlier setup may still name the wrong processor.
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buf(needed + sizeof(PRINTER_INFO_2A));
+    DWORD error = 0;
+    *step = "GetPrinterA";
+    if (!GetPrinterA(printer, 2, buf.data(), static_cast<DWORD>(buf.size()), &needed)) {
+      error = GetLastError();
+    } else {
+      auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buf.data());
+      if (!info->pPrintProcessor || lstrcmpiA(info->pPrintProcessor, processor) != 0) {
+        info->pPrintProcessor = processor;
+        *step = "SetPrinterA";
+        if (!SetPrinterA(printer, 2, buf.data(), 0)) error = GetLastError();
+      }
+    }
     ClosePrinter(printer);
+    if (error) return error;
   } else {
     char dir[MAX_PATH];
     DWORD needed = 0;
@@ -84,7 +108,7 @@ inline DWORD EnsureFilePrinter(const char** step) {
         GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
       return GetLastError();
 
-    char port[] = "FILE:", processor[] = "wineps", empty[] = "";
+    char port[] = "FILE:", empty[] = "";
     PRINTER_INFO_2A info{};
     info.pPrinterName = name;
     info.pPortName = port;
