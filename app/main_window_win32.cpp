@@ -1,0 +1,437 @@
+#include "app/main_window_win32.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/about_win32.h"
+#include "app/help_win32.h"
+#include "app/layout.h"
+#include "app/layout_win32.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/load_win32.h"
+#include "catalogue/recipe_table.h"
+#include "categories/history_win32.h"
+#include "categories/tree_view_win32.h"
+#include "memo/memo_dialog_win32.h"
+#include "print/print_win32.h"
+#include "resources/resource.h"
+#include "resources/text_helpers_win32.h"
+#include "vlr/memo.h"
+
+#if __has_include("editor/editor_win32.h")
+#include "editor/editor_win32.h"
+#define SAUCELINS_HAVE_EDITOR 1
+#endif
+
+namespace {
+
+enum Tab { kRecipesTab = 0, kCategoriesTab = 1, kEditorTab = 2 };
+
+// Everything the one main window keeps between messages.
+struct MainWindowState {
+  HWND window = nullptr;
+  HICON icon = nullptr;
+  HICON previousClassIcon = nullptr;
+  // The tree's selection moved since the recipe list was last filled from it.
+  bool categoryChanged = false;
+  int previousTab = -1;
+  // The close sequence has released the fonts, the catalogue and the icon.
+  bool released = false;
+  CategoryTree tree;
+  std::unique_ptr<TreeViewHolder> treeView;
+  // Tooltip texts are read by the toolbar after the notification returns.
+  char tooltip[64] = {};
+  wchar_t tooltipWide[64] = {};
+};
+
+MainWindowState& State() {
+  static MainWindowState state;
+  return state;
+}
+
+BeepFunction g_beep = nullptr;
+
+HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
+
+HINSTANCE InstanceOf(HWND window) {
+  return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+void Beep(UINT type) {
+  if (g_beep) {
+    g_beep(type);
+  } else {
+    MessageBeep(type);
+  }
+}
+
+void EnableMemoButtons(HWND window, bool read, bool create) {
+  HWND toolbar = Item(window, IDC_TOOLBAR);
+  SendMessageA(toolbar, TB_ENABLEBUTTON, IDM_READ_MEMO, MAKELPARAM(read ? TRUE : FALSE, 0));
+  SendMessageA(toolbar, TB_ENABLEBUTTON, IDM_NEW_MEMO, MAKELPARAM(create ? TRUE : FALSE, 0));
+}
+
+// The entry of the recipe list's selected line, or null.
+RecipeEntry* SelectedEntry(HWND window) {
+  HWND list = Item(window, IDC_RECIPE_LIST);
+  const LRESULT sel = SendMessageA(list, LB_GETCURSEL, 0, 0);
+  if (sel == LB_ERR) return nullptr;
+  const LRESULT data = SendMessageA(list, LB_GETITEMDATA, sel, 0);
+  return data == LB_ERR ? nullptr : reinterpret_cast<RecipeEntry*>(data);
+}
+
+void CreateToolbar(HWND window) {
+  // Image 15 is the help picture at the far end of the strip, beyond the count of 8 that the
+  // toolbar is told about.
+  static const TBBUTTON kButtons[13] = {
+      {0, IDM_LARGER, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {1, IDM_SMALLER, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {3, IDM_READ_MEMO, 0, TBSTYLE_BUTTON, {}, 0, 0},
+      {4, IDM_NEW_MEMO, 0, TBSTYLE_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {2, IDM_PRINT, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {5, IDM_RECIPES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {6, IDM_CATEGORIES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {7, IDM_EDITOR, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {15, IDM_HELP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+  };
+  CreateToolbarEx(window, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_TOOLTIPS,
+                  IDC_TOOLBAR, 8, InstanceOf(window), IDB_TOOLBAR, kButtons, 13, 0, 0, 0, 0,
+                  sizeof(TBBUTTON));
+}
+
+void ApplyTab(HWND window);
+
+void SetupTabs(HWND window) {
+  HWND tabs = Item(window, IDC_TABS);
+  const UINT texts[3] = {IDS_TAB_RECIPES, IDS_TAB_CATEGORIES, IDS_TAB_EDITOR};
+  for (int i = 0; i < 3; ++i) {
+    char text[128] = {};
+    LoadStringA(InstanceOf(window), texts[i], text, sizeof text);
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    SendMessageA(tabs, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+  }
+  LayoutControls(window, true);
+  SendMessageA(tabs, TCM_SETCURSEL, kCategoriesTab, 0);
+  ApplyTab(window);
+}
+
+// Selecting a tab from the program sends no TCN_SELCHANGE, so the tab is applied here.
+void ShowTab(HWND window, int tab) {
+  SendMessageA(Item(window, IDC_TABS), TCM_SETCURSEL, tab, 0);
+  ApplyTab(window);
+}
+
+void ApplyTab(HWND window) {
+  MainWindowState& s = State();
+  const int t = static_cast<int>(SendMessageA(Item(window, IDC_TABS), TCM_GETCURSEL, 0, 0));
+  for (const LayoutRow& row : LayoutTable) {
+    const bool visible = t >= 0 && (row.tabMask & (1 << t)) != 0;
+    ShowWindow(Item(window, row.id), visible ? SW_SHOW : SW_HIDE);
+  }
+  EnableMemoButtons(window, false, false);
+  HWND history = Item(window, IDC_HISTORY);
+  switch (t) {
+    case kRecipesTab:
+      if (s.categoryChanged) {
+        const uint32_t n = ListFromTree(s.tree, history, Item(window, IDC_RECIPE_LIST),
+                                        EmptyRecipeList, AppendRecipe);
+        SetItemTextFromString(window, IDC_LISTED, IDS_LISTED, static_cast<LPARAM>(n));
+      }
+      s.categoryChanged = false;
+      break;
+    case kCategoriesTab:
+      SyncTreeAndHistory(s.tree, history, 0);
+      SetItemTextFromString(window, IDC_RECIPE_TEXT, IDS_CATEGORY_HELP, 0);
+      break;
+    case kEditorTab:
+      SyncTreeAndHistory(s.tree, history, s.previousTab == kCategoriesTab ? 1 : 0);
+      break;
+    default:
+      break;
+  }
+  s.previousTab = t;
+}
+
+// ---- messages -------------------------------------------------------------------------
+
+void OnInitDialog(HWND window) {
+  MainWindowState& s = State();
+  s.window = window;
+  s.categoryChanged = false;
+  s.previousTab = -1;
+  s.released = false;
+  ResetFontState();
+  s.tree.SetView(nullptr);
+  s.treeView.reset();
+  s.tree.Clear();
+  s.treeView.reset(new TreeViewHolder(s.tree, Item(window, IDC_TREE)));
+
+  s.icon = static_cast<HICON>(LoadImageA(InstanceOf(window), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                         0, 0, LR_DEFAULTSIZE));
+  s.previousClassIcon = reinterpret_cast<HICON>(
+      SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(s.icon)));
+  CreateToolbar(window);
+  SetupTabs(window);
+  InitPrintDefaults(window);
+  PostMessageA(window, WM_APP_LOAD, 0, 0);
+}
+
+void OnLoad(HWND window) {
+  if (LoadCatalogue(window, State().tree) < 0) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  } else {
+    PostMessageA(window, WM_APP_LOADED, 0, 0);
+  }
+}
+
+void OnLoaded(HWND window) {
+  SetItemTextFromString(window, IDC_SEARCH_LABEL, IDS_SEARCH, 0);
+  SetItemTextFromString(window, IDC_EDITOR_OPEN, IDS_EDITOR_BUTTON, 0);
+  SetItemTextFromString(window, IDC_EDITOR_EXPLAIN, IDS_EDITOR_EXPLAIN, 0);
+  SetItemTextFromString(window, IDC_ABOUT, IDS_ABOUT, 0);
+  SetItemTextFromString(window, IDC_QUIT, IDS_QUIT, 0);
+  char title[256] = {};
+  LoadStringA(InstanceOf(window), IDS_MAIN_TITLE, title, sizeof title);
+  SetWindowTextA(window, title);
+  SetFocus(Item(window, IDC_TOTAL));
+}
+
+void OnReload(HWND window) {
+  MainWindowState& s = State();
+  ClearCategories(s.tree);
+  // The lists hold entries and nodes as item data: they go before what they point to.
+  SendMessageA(Item(window, IDC_RECIPE_LIST), LB_RESETCONTENT, 0, 0);
+  SendMessageA(Item(window, IDC_HISTORY), CB_RESETCONTENT, 0, 0);
+  EnableMemoButtons(window, false, false);
+  ReleaseCatalogue();
+  PostMessageA(window, WM_APP_LOAD, 0, 0);
+}
+
+void OnNotify(HWND window, NMHDR* header) {
+  MainWindowState& s = State();
+  switch (header->code) {
+    case TTN_NEEDTEXTA: {
+      NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+      s.tooltip[0] = '\0';
+      LoadStringA(InstanceOf(window), static_cast<UINT>(header->idFrom), s.tooltip, sizeof s.tooltip);
+      info->lpszText = s.tooltip;
+      info->hinst = nullptr;
+      return;
+    }
+    case TTN_NEEDTEXTW: {
+      // A control that talks Unicode to its owner asks this way; the text is the same.
+      NMTTDISPINFOW* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+      s.tooltipWide[0] = L'\0';
+      LoadStringW(InstanceOf(window), static_cast<UINT>(header->idFrom), s.tooltipWide, 64);
+      info->lpszText = s.tooltipWide;
+      info->hinst = nullptr;
+      return;
+    }
+    default:
+      break;
+  }
+  switch (header->idFrom) {
+    case IDC_TABS:
+      if (header->code == static_cast<UINT>(TCN_SELCHANGE)) ApplyTab(window);
+      break;
+    case IDC_TREE:
+      if (s.treeView) s.treeView->HandleNotify(header);
+      if (TreeViewHolder::IsSelectionChange(header)) {
+        s.categoryChanged = true;
+      } else if (header->code == static_cast<UINT>(NM_DBLCLK)) {
+        PostMessageA(window, WM_COMMAND, IDM_RECIPES_TAB, 0);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void Search(HWND window) {
+  char text[128] = {};
+  GetDlgItemTextA(window, IDC_SEARCH, text, sizeof text);
+  if (text[0] == '\0') return;
+  HWND list = Item(window, IDC_RECIPE_LIST);
+  if (SendMessageA(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) ==
+      LB_ERR) {
+    Beep(MB_ICONASTERISK);
+    return;
+  }
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list));
+}
+
+void OpenMemo(HWND window) {
+  // After a history pick the list has no selection: there is no recipe to attach a memo to.
+  RecipeEntry* entry = SelectedEntry(window);
+  if (!entry) return;
+  RunMemoDialog(window, entry);
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE), 0);
+}
+
+void Print(HWND window) {
+  RecipeEntry* entry = SelectedEntry(window);
+  if (!entry) {
+    ShowStringMessage(window, IDS_CAPTION, IDS_PRINT_NOTHING, 0, MB_OK);
+    return;
+  }
+  const int failure = PrintRecipe(window, IDC_RECIPE_TEXT, entry->title);
+  if (failure != 0) ShowStringMessage(window, IDS_CAPTION, static_cast<UINT>(failure), 0, MB_OK);
+}
+
+void OnCommand(HWND window, int id, int code) {
+  MainWindowState& s = State();
+  switch (id) {
+    case IDC_RECIPE_LIST:
+      if (code == LBN_SELCHANGE) ShowSelectedRecipe(window);
+      break;
+    case IDC_SEARCH:
+      if (code == EN_CHANGE) Search(window);
+      break;
+    case IDC_ABOUT:
+      RunAboutBox(window);
+      break;
+    case IDC_HISTORY:
+      if (code == CBN_SELCHANGE) {
+        const uint32_t n = ListFromHistory(Item(window, IDC_HISTORY), Item(window, IDC_RECIPE_LIST), s.tree);
+        SetItemTextFromString(window, IDC_LISTED, IDS_LISTED, static_cast<LPARAM>(n));
+        // The refilled list has no selection, so no memo command has a recipe to act on.
+        EnableMemoButtons(window, false, false);
+      }
+      break;
+    case IDC_EDITOR_OPEN:
+#ifdef SAUCELINS_HAVE_EDITOR
+      RunCategoryEditor(window);
+#endif
+      PostMessageA(window, WM_APP_RELOAD, 0, 0);
+      break;
+    case IDC_QUIT:
+      PostMessageA(window, WM_CLOSE, 0, 0);
+      break;
+    case IDM_LARGER:
+      SetFontStep(window, +1);
+      break;
+    case IDM_SMALLER:
+      SetFontStep(window, -1);
+      break;
+    case IDM_READ_MEMO:
+    case IDM_NEW_MEMO:
+      OpenMemo(window);
+      break;
+    case IDM_PRINT:
+      Print(window);
+      break;
+    case IDM_CATEGORIES_TAB:
+      ShowTab(window, kCategoriesTab);
+      break;
+    case IDM_EDITOR:
+      ShowTab(window, kEditorTab);
+      PostMessageA(window, WM_COMMAND, IDC_EDITOR_OPEN, 0);
+      break;
+    case IDM_RECIPES_TAB:
+      ShowTab(window, kRecipesTab);
+      break;
+    case IDM_HELP:
+      ShowHelpContents(window);
+      break;
+    default:
+      // IDOK and IDCANCEL (Enter and Escape) land here: they do not close the window.
+      break;
+  }
+}
+
+void OnClose(HWND window) {
+  MainWindowState& s = State();
+  if (!s.released) {
+    s.released = true;
+    SetFontStep(nullptr, 0);
+    SendMessageA(Item(window, IDC_RECIPE_LIST), LB_RESETCONTENT, 0, 0);
+    ReleaseCatalogue();
+    // The dialog class is shared by every dialog of the process: give it its icon back
+    // before this one goes.
+    SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(s.previousClassIcon));
+    if (s.icon) DestroyIcon(s.icon);
+    s.icon = nullptr;
+  }
+  EndDialog(window, 0);
+}
+
+void OnDestroy(HWND window) {
+  OnClose(window);
+  MainWindowState& s = State();
+  // The tree control goes with the window; its nodes with it.
+  s.tree.SetView(nullptr);
+  s.treeView.reset();
+  s.tree.Clear();
+  s.window = nullptr;
+}
+
+void OnGetMinMaxInfo(MINMAXINFO* info) {
+  info->ptMinTrackSize.x = MinTrackSize.width;
+  info->ptMinTrackSize.y = MinTrackSize.height;
+}
+
+}  // namespace
+
+bool ShowSelectedRecipe(HWND window) {
+  RecipeEntry* entry = SelectedEntry(window);
+  if (!entry) return false;
+  SetDlgItemTextA(window, IDC_RECIPE_TEXT, FetchRecipeText(entry));
+  const bool hasMemo = ReadMemo(MemoStoreName, entry->recipeId, nullptr, nullptr) == 0;
+  EnableMemoButtons(window, hasMemo, !hasMemo);
+  return true;
+}
+
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(window);
+      return 0;
+    case WM_APP_LOAD:
+      OnLoad(window);
+      return 0;
+    case WM_APP_LOADED:
+      OnLoaded(window);
+      return 0;
+    case WM_APP_RELOAD:
+      OnReload(window);
+      return 0;
+    case WM_NOTIFY:
+      OnNotify(window, reinterpret_cast<NMHDR*>(lParam));
+      return 0;
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_SIZE:
+      LayoutControls(window, false);
+      return 0;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(State().icon);
+    case WM_CLOSE:
+      OnClose(window);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy(window);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+INT_PTR RunMainWindow(HINSTANCE instance) {
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainWindowProc, 0);
+}
+
+CategoryTree& MainCategoryTree() { return State().tree; }
+
+void SetBeepForTests(BeepFunction beep) { g_beep = beep; }

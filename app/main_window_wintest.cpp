@@ -1,0 +1,730 @@
+// The main window under Wine: the real dialog from template 101 on a small catalogue written
+// into a temporary folder, driven with the messages a user's actions produce, checked through
+// its controls.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/help_win32.h"
+#include "app/layout.h"
+#include "app/layout_win32.h"
+#include "app/main_window_win32.h"
+#include "app/modal_script_wintest.h"
+#include "catalogue/recipe_table.h"
+#include "resources/resource.h"
+#include "vlr/memo.h"
+
+namespace {
+
+using S = ModalScript;
+
+// Plays steps from a thread timer inside whatever modal loop runs; a step returns false to be
+// tried again at the next tick (a dialog that is not up yet). A watchdog ends every dialog of
+// the thread so that a window that will not close fails the test instead of hanging it.
+class Script {
+ public:
+  using Step = std::function<bool()>;
+  Script& Until(Step step) {
+    steps_.push_back(std::move(step));
+    return *this;
+  }
+  Script& Do(std::function<void()> action) {
+    return Until([action] {
+      action();
+      return true;
+    });
+  }
+  // A dialog other than `except` comes up: `use` reads it and answers it.
+  Script& OnDialog(HWND except, std::function<void(HWND)> use) {
+    return Until([except, use] {
+      HWND d = S::TopDialog();
+      if (!d || d == except) return false;
+      use(d);
+      return true;
+    });
+  }
+  bool Run(const std::function<void()>& open, DWORD watchdogMs = 5000) {
+    current_ = this;
+    next_ = 0;
+    timedOut_ = false;
+    deadline_ = GetTickCount() + watchdogMs;
+    UINT_PTR timer = SetTimer(nullptr, 0, 15, Tick);
+    open();
+    KillTimer(nullptr, timer);
+    current_ = nullptr;
+    return !timedOut_;
+  }
+  size_t Done() const { return next_; }
+  size_t Steps() const { return steps_.size(); }
+
+ private:
+  static BOOL CALLBACK EndEvery(HWND w, LPARAM) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::string(cls) == "#32770") EndDialog(w, -2);
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Script* self = current_;
+    if (!self) return;
+    if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
+      self->timedOut_ = true;
+      EnumThreadWindows(GetCurrentThreadId(), EndEvery, 0);
+      return;
+    }
+    if (self->next_ < self->steps_.size() && !self->busy_) {
+      self->busy_ = true;  // a step may open a nested loop in which this timer fires again
+      if (self->steps_[self->next_]()) ++self->next_;
+      self->busy_ = false;
+    }
+  }
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  bool timedOut_ = false, busy_ = false;
+  DWORD deadline_ = 0;
+  static inline Script* current_ = nullptr;
+};
+
+// Reads a message box and presses OK.
+struct SeenBox {
+  std::string caption, text;
+  std::function<void(HWND)> Answer() {
+    return [this](HWND box) {
+      caption = S::Text(box);
+      text = S::ItemText(box, 0xFFFF);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    };
+  }
+};
+
+struct Recipe {
+  uint32_t id;
+  const char* title;
+  const char* path;
+};
+
+// Windows-1252 bytes, as the index and the recipe base hold them.
+const Recipe kRecipes[] = {
+    {101, "Tarte aux pommes", "/Desserts/Tartes"},
+    {102, "tarte au citron", "/Desserts/Tartes"},
+    {103, "G\xE2teau basque", "/Desserts/G\xE2teaux"},
+    {104, "Boeuf bourguignon", "/Plats/Viandes"},
+    {105, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
+    {106, "Omelette", "/Plats"},
+};
+// The list shows the titles in byte order.
+const std::vector<std::string> kAllTitles = {"Boeuf bourguignon", "G\xE2teau basque", "Omelette",
+                                             "Soupe \xE0 l'oignon", "Tarte aux pommes", "tarte au citron"};
+
+std::string TextOf(const char* title) { return std::string(title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n"; }
+
+void Put(const char* name, const std::string& bytes) {
+  FILE* f = std::fopen(name, "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+void WriteCatalogue(const std::vector<Recipe>& recipes) {
+  std::string index, data;
+  for (const Recipe& r : recipes) {
+    const size_t start = data.size();
+    data += TextOf(r.title);
+    index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
+             std::to_string(data.size()) + "\t" + r.path + "\tGourmix.Dat\t0\r\n";
+  }
+  Put("Gourmix.Dat", data);
+  Put("Gourmix.Idx", index);
+}
+
+std::string Str(UINT id) {
+  char buf[1024] = {};
+  LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
+  return buf;
+}
+
+std::vector<UINT> g_beeps;
+BOOL WINAPI RecordBeep(UINT type) {
+  g_beeps.push_back(type);
+  return TRUE;
+}
+
+void PumpMessages(HWND dialog) {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmp[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    GetTempFileNameA(tmp, "sam", 0, dir);
+    DeleteFileA(dir);
+    CreateDirectoryA(dir, nullptr);
+    dir_ = dir;
+    SetCurrentDirectoryA(dir);
+    g_beeps.clear();
+    SetBeepForTests(RecordBeep);
+  }
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+    PumpMessages(nullptr);
+    SetBeepForTests(nullptr);
+    SetFontFactoryForTests(nullptr);
+    ReleaseCatalogue();
+    for (const char* f : {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.Bak"}) DeleteFileA(f);
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    SetCurrentDirectoryA(tmp);
+    EXPECT_TRUE(RemoveDirectoryA(dir_.c_str())) << "a file was left in " << dir_;
+  }
+
+  // A modeless main window, pumped until it has loaded the catalogue (message 1028 sets the
+  // title).
+  void Open() {
+    window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                 MainWindowProc, 0);
+    ASSERT_NE(window_, nullptr);
+    ShowWindow(window_, SW_SHOW);
+    const std::string loaded = Str(IDS_MAIN_TITLE);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+      PumpMessages(window_);
+      if (S::Text(window_) == loaded) return;
+      Sleep(5);
+    }
+    FAIL() << "the catalogue was not loaded";
+  }
+
+  void Pump() { PumpMessages(window_); }
+  HWND Item(int id) { return GetDlgItem(window_, id); }
+  std::string Text(int id) { return S::ItemText(window_, id); }
+  void Command(int id, int code = 0, LPARAM l = 0) {
+    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, code), l);
+    Pump();
+  }
+  // A click on a tab: the control changes its selection, then tells the window.
+  void ClickTab(int tab) {
+    SendMessageA(Item(IDC_TABS), TCM_SETCURSEL, tab, 0);
+    NMHDR h = {Item(IDC_TABS), IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(window_, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&h));
+    Pump();
+  }
+  int Tab() { return static_cast<int>(SendMessageA(Item(IDC_TABS), TCM_GETCURSEL, 0, 0)); }
+
+  std::string TreeLabel(HTREEITEM item) {
+    char buf[128] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = buf;
+    tv.cchTextMax = sizeof buf;
+    SendMessageA(Item(IDC_TREE), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    return buf;
+  }
+  HTREEITEM TreeNext(HTREEITEM item, UINT how) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(Item(IDC_TREE), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+  }
+  HTREEITEM TreeSelection() { return TreeNext(nullptr, TVGN_CARET); }
+  // Labels from the root down, as the user clicks through the control.
+  void ClickTree(const std::vector<std::string>& labels) {
+    HTREEITEM item = TreeNext(nullptr, TVGN_ROOT);
+    for (const std::string& label : labels) {
+      item = TreeNext(item, TVGN_CHILD);
+      while (item && TreeLabel(item) != label) item = TreeNext(item, TVGN_NEXT);
+      ASSERT_NE(item, nullptr) << label;
+    }
+    SendMessageA(Item(IDC_TREE), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    Pump();
+  }
+
+  std::vector<std::string> Listed() {
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char buf[256] = {};
+      SendMessageA(Item(IDC_RECIPE_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+      out.push_back(buf);
+    }
+    return out;
+  }
+  int ListSel() { return static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCURSEL, 0, 0)); }
+  void ClickRecipe(const std::string& title) {
+    HWND list = Item(IDC_RECIPE_LIST);
+    const LRESULT i = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(title.c_str()));
+    ASSERT_NE(i, LB_ERR) << title;
+    SendMessageA(list, LB_SETCURSEL, i, 0);
+    Command(IDC_RECIPE_LIST, LBN_SELCHANGE, reinterpret_cast<LPARAM>(list));
+  }
+  std::vector<std::string> History() {
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendMessageA(Item(IDC_HISTORY), CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char buf[256] = {};
+      SendMessageA(Item(IDC_HISTORY), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+      out.push_back(buf);
+    }
+    return out;
+  }
+  bool Enabled(int command) {
+    return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
+  }
+  RECT ClientRect(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  void ExpectPlaced(int id, int x, int y, int w, int h) {
+    RECT r = ClientRect(Item(id));
+    // A drop-down list is as high as its selection field, and the control rounds the height
+    // given for its list to whole lines: only its place and width can be checked.
+    if (id == IDC_HISTORY) r.bottom = r.top + h;
+    EXPECT_EQ(r.left, x) << "control " << id;
+    EXPECT_EQ(r.top, y) << "control " << id;
+    EXPECT_EQ(r.right - r.left, w) << "control " << id;
+    EXPECT_EQ(r.bottom - r.top, h) << "control " << id;
+  }
+
+  std::string dir_;
+  HWND window_ = nullptr;
+};
+
+std::vector<Recipe> Catalogue() { return std::vector<Recipe>(std::begin(kRecipes), std::end(kRecipes)); }
+
+TEST_F(MainWindow, StartsOnTheCategoryTabWithTheRootSelectedAndTheTotalShown) {
+  WriteCatalogue(Catalogue());
+  Open();
+  EXPECT_EQ(Tab(), 1);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), Str(IDS_CATEGORY_HELP));
+  EXPECT_EQ(Text(IDC_TOTAL), "6 Recettes");
+  HTREEITEM root = TreeNext(nullptr, TVGN_ROOT);
+  EXPECT_EQ(TreeSelection(), root);
+  EXPECT_EQ(TreeLabel(root), "Toutes les recettes");
+  EXPECT_EQ(MainCategoryTree().Selected(), MainCategoryTree().Root());
+
+  // Texts set once the catalogue is there; the focus rests on the total.
+  EXPECT_EQ(Text(IDC_SEARCH_LABEL), "Rechercher");
+  EXPECT_EQ(Text(IDC_EDITOR_OPEN), "&Edition des cat\xE9gories");
+  EXPECT_EQ(Text(IDC_EDITOR_EXPLAIN), Str(IDS_EDITOR_EXPLAIN));
+  EXPECT_EQ(Text(IDC_ABOUT), "&A Propos");
+  EXPECT_EQ(Text(IDC_QUIT), "&Quitter");
+  EXPECT_EQ(GetFocus(), Item(IDC_TOTAL));
+
+  // The category tab shows the tree and hides the recipe list's controls.
+  for (int id : {IDC_TABS, IDC_TREE, IDC_RECIPE_TEXT, IDC_TOTAL, IDC_ABOUT, IDC_QUIT})
+    EXPECT_TRUE(IsWindowVisible(Item(id))) << id;
+  for (int id : {IDC_HISTORY, IDC_RECIPE_LIST, IDC_EDITOR_EXPLAIN, IDC_EDITOR_OPEN, IDC_LISTED,
+                 IDC_SEARCH_LABEL, IDC_SEARCH})
+    EXPECT_FALSE(IsWindowVisible(Item(id))) << id;
+  EXPECT_TRUE(Listed().empty());
+  EXPECT_TRUE(History().empty());
+
+  // Toolbar: 13 entries, memo buttons off, the rest on.
+  EXPECT_EQ(SendMessageA(Item(IDC_TOOLBAR), TB_BUTTONCOUNT, 0, 0), 13);
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  for (int cmd : {IDM_LARGER, IDM_SMALLER, IDM_PRINT, IDM_RECIPES_TAB, IDM_CATEGORIES_TAB, IDM_EDITOR, IDM_HELP})
+    EXPECT_TRUE(Enabled(cmd)) << cmd;
+  HICON icon = reinterpret_cast<HICON>(SendMessageA(window_, WM_QUERYDRAGICON, 0, 0));
+  EXPECT_NE(icon, nullptr);
+  EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(window_, GCLP_HICON)), icon);
+}
+
+TEST_F(MainWindow, RecipeTabFillsFromTheTreeOnlyWhenItsSelectionMoved) {
+  WriteCatalogue(Catalogue());
+  Open();
+  // The load selected the root: the first visit lists everything and records the root.
+  ClickTab(0);
+  EXPECT_EQ(Listed(), kAllTitles);
+  EXPECT_EQ(Text(IDC_LISTED), "6 dans s\xE9lection");
+  EXPECT_EQ(History(), std::vector<std::string>{"Toutes les recettes"});
+  EXPECT_TRUE(IsWindowVisible(Item(IDC_RECIPE_LIST)));
+  EXPECT_FALSE(IsWindowVisible(Item(IDC_TREE)));
+
+  // Back and forth without touching the tree: the list (and its selection) stays.
+  ClickRecipe("Omelette");
+  ClickTab(1);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), Str(IDS_CATEGORY_HELP));
+  ClickTab(0);
+  EXPECT_EQ(ListSel(), 2);
+
+  // A new category in the tree: the recipes of it and of its sub-categories.
+  ClickTab(1);
+  ClickTree({"Desserts"});
+  ClickTab(0);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"G\xE2teau basque", "Tarte aux pommes", "tarte au citron"}));
+  EXPECT_EQ(Text(IDC_LISTED), "3 dans s\xE9lection");
+  EXPECT_EQ(History(), (std::vector<std::string>{"/Desserts", "Toutes les recettes"}));
+
+  // A double click in the tree shows the recipe tab, refilled from the new selection.
+  Command(IDM_CATEGORIES_TAB);
+  EXPECT_EQ(Tab(), 1);
+  ClickTree({"Plats", "Viandes"});
+  NMHDR dbl = {Item(IDC_TREE), IDC_TREE, static_cast<UINT>(NM_DBLCLK)};
+  SendMessageA(window_, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&dbl));
+  Pump();
+  EXPECT_EQ(Tab(), 0);
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Boeuf bourguignon"});
+  EXPECT_EQ(History()[0], "/Plats/Viandes");
+}
+
+TEST_F(MainWindow, HistoryPickListsWithoutSelectionAndTheTreeFollowsOnTheCategoryTab) {
+  WriteCatalogue(Catalogue());
+  Open();
+  ClickTab(0);
+  ClickTab(1);
+  ClickTree({"Desserts"});
+  ClickTab(0);  // history: /Desserts, root
+  ClickRecipe("Tarte aux pommes");
+  const std::string shown = Text(IDC_RECIPE_TEXT);
+  ASSERT_TRUE(Enabled(IDM_NEW_MEMO));
+
+  SendMessageA(Item(IDC_HISTORY), CB_SETCURSEL, 1, 0);
+  Command(IDC_HISTORY, CBN_SELCHANGE, reinterpret_cast<LPARAM>(Item(IDC_HISTORY)));
+  EXPECT_EQ(Listed(), kAllTitles);
+  EXPECT_EQ(ListSel(), -1);
+  EXPECT_EQ(Text(IDC_LISTED), "6 dans s\xE9lection");
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), shown);
+  // No recipe is selected any more, so neither memo command has one to act on.
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  for (int cmd : {IDM_NEW_MEMO, IDM_READ_MEMO}) {
+    bool opened = false;
+    Script script;
+    script.OnDialog(window_, [&](HWND d) {
+      opened = true;
+      PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_TRUE(script.Run([&] { Command(cmd); }, 2000));
+    EXPECT_FALSE(opened) << "a dialog opened with no recipe selected, command " << cmd;
+  }
+
+  // The tree kept /Desserts until the category tab is shown.
+  EXPECT_STREQ(MainCategoryTree().Label(MainCategoryTree().Selected()), "Desserts");
+  ClickTab(1);
+  EXPECT_EQ(TreeSelection(), TreeNext(nullptr, TVGN_ROOT));
+  // That moved the tree: the recipe tab refills (and records the root again).
+  ClickTab(0);
+  EXPECT_EQ(History(), (std::vector<std::string>{"/Desserts", "Toutes les recettes"}));
+  EXPECT_EQ(SendMessageA(Item(IDC_HISTORY), CB_GETCURSEL, 0, 0), 1);
+}
+
+TEST_F(MainWindow, ExactlyOneMemoButtonFollowsTheSelectedRecipe) {
+  WriteCatalogue(Catalogue());
+  ASSERT_EQ(WriteMemo(MemoStoreName, 104, "Servir avec des p\xE2tes fra\xEE" "ches", 0), 0);
+  Open();
+  Command(IDM_RECIPES_TAB);
+  EXPECT_EQ(Tab(), 0);
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+
+  ClickRecipe("Omelette");
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Omelette"));
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+
+  ClickRecipe("Boeuf bourguignon");
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Boeuf bourguignon"));
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+
+  // Any tab change turns both off, even when the recipe stays selected.
+  Command(IDM_CATEGORIES_TAB);
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
+  Command(IDM_RECIPES_TAB);
+  EXPECT_EQ(ListSel(), 0);
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
+  ClickRecipe("Boeuf bourguignon");
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+
+  // The memo command opens the memo dialog on the selected recipe; closing it probes again.
+  std::string caption;
+  Script script;
+  script.OnDialog(window_, [&](HWND memo) {
+    caption = S::Text(memo);
+    S::Click(memo, IDCANCEL);
+  });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_READ_MEMO); }));
+  EXPECT_EQ(caption, "M\xE9mo de la recette Boeuf bourguignon");
+  Pump();
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+
+  // A memo that appears in the store shows at the next selection.
+  ASSERT_EQ(WriteMemo(MemoStoreName, 106, "Trois oeufs", 0), 0);
+  ClickRecipe("Omelette");
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+}
+
+TEST_F(MainWindow, SearchSelectsTheFirstTitleIgnoringCaseAndBeepsOnNoMatch) {
+  WriteCatalogue(Catalogue());
+  Open();
+  Command(IDM_RECIPES_TAB);
+  SetDlgItemTextA(window_, IDC_SEARCH, "TARTE A");
+  Pump();
+  EXPECT_EQ(ListSel(), 4);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Tarte aux pommes"));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+  SetDlgItemTextA(window_, IDC_SEARCH, "tarte au c");
+  Pump();
+  EXPECT_EQ(ListSel(), 5);
+  SetDlgItemTextA(window_, IDC_SEARCH, "g\xE2");
+  Pump();
+  EXPECT_EQ(ListSel(), 1);
+  EXPECT_TRUE(g_beeps.empty());
+
+  SetDlgItemTextA(window_, IDC_SEARCH, "g\xE2z");
+  Pump();
+  EXPECT_EQ(g_beeps, std::vector<UINT>{MB_ICONASTERISK});
+  EXPECT_EQ(ListSel(), 1);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("G\xE2teau basque"));
+
+  // Emptying the field changes nothing and does not beep.
+  SetDlgItemTextA(window_, IDC_SEARCH, "");
+  Pump();
+  EXPECT_EQ(g_beeps.size(), 1u);
+  EXPECT_EQ(ListSel(), 1);
+}
+
+TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
+  WriteCatalogue(Catalogue());
+  Open();
+  Command(IDM_RECIPES_TAB);
+  ClickRecipe("Omelette");
+  ClickTab(1);
+  ClickTree({"Plats"});
+  ClickTab(2);
+  ASSERT_EQ(History().size(), 2u);
+
+  std::vector<Recipe> more = Catalogue();
+  more.push_back({107, "Cr\xEApes", "/Desserts"});
+  WriteCatalogue(more);
+  PostMessageA(window_, WM_APP_RELOAD, 0, 0);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && Text(IDC_TOTAL) != "7 Recettes";) {
+    Pump();
+    Sleep(5);
+  }
+  EXPECT_EQ(Text(IDC_TOTAL), "7 Recettes");
+  EXPECT_TRUE(History().empty());
+  EXPECT_TRUE(Listed().empty());
+  EXPECT_EQ(Tab(), 2);
+  EXPECT_EQ(TreeSelection(), TreeNext(nullptr, TVGN_ROOT));
+  EXPECT_EQ(TreeLabel(TreeSelection()), "Toutes les recettes");
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
+
+  Command(IDM_RECIPES_TAB);
+  EXPECT_EQ(Listed().size(), 7u);
+  EXPECT_EQ(Listed()[1], "Cr\xEApes");
+  EXPECT_EQ(History(), std::vector<std::string>{"Toutes les recettes"});
+}
+
+TEST_F(MainWindow, PrintWithoutASelectedRecipeSaysSo) {
+  WriteCatalogue(Catalogue());
+  Open();
+  Command(IDM_RECIPES_TAB);
+  SeenBox box;
+  Script script;
+  script.OnDialog(window_, box.Answer());
+  EXPECT_TRUE(script.Run([&] { Command(IDM_PRINT); }));
+  EXPECT_EQ(box.caption, "Saucelins");
+  EXPECT_EQ(box.text, Str(IDS_PRINT_NOTHING));
+}
+
+TEST_F(MainWindow, HelpOpensTheProgramsOwnHelpWhenThereIsNoHelpFile) {
+  WriteCatalogue(Catalogue());
+  Open();
+  std::string caption, text;
+  Script script;
+  script.OnDialog(window_, [&](HWND help) {
+    caption = S::Text(help);
+    text = S::ItemText(help, IDC_HELP_TEXT);
+    S::Key(help, VK_ESCAPE);
+  });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_HELP); }));
+  EXPECT_EQ(caption, "Aide de Saucelins");
+  for (UINT id = IDS_HELP_TEXT_FIRST; id <= IDS_HELP_TEXT_LAST; ++id) {
+    const std::string part = Str(id);
+    ASSERT_FALSE(part.empty()) << id;
+    EXPECT_NE(text.find(part), std::string::npos) << id;
+  }
+  for (const char* topic : {"ONGLETS", "RECHERCHE", "M\xC9MOS", "IMPRESSION", "\xC9" "DITEUR DE CAT\xC9GORIES"})
+    EXPECT_NE(text.find(topic), std::string::npos) << topic;
+}
+
+TEST_F(MainWindow, TooltipsAreTheStringsNumberedLikeTheCommands) {
+  WriteCatalogue(Catalogue());
+  Open();
+  for (UINT cmd = IDM_LARGER; cmd <= IDM_HELP; ++cmd) {
+    NMTTDISPINFOA info = {};
+    info.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageA(Item(IDC_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
+    info.hdr.idFrom = cmd;
+    info.hdr.code = TTN_NEEDTEXTA;
+    SendMessageA(window_, WM_NOTIFY, cmd, reinterpret_cast<LPARAM>(&info));
+    ASSERT_NE(info.lpszText, nullptr);
+    EXPECT_EQ(std::string(info.lpszText), Str(cmd)) << cmd;
+    EXPECT_FALSE(std::string(info.lpszText).empty());
+  }
+}
+
+TEST_F(MainWindow, LayoutFollowsTheWindowSizeFromTheMinimum) {
+  WriteCatalogue(Catalogue());
+  Open();
+  RECT outer;
+  GetWindowRect(window_, &outer);
+  EXPECT_EQ(outer.left, 50);
+  EXPECT_EQ(outer.top, 40);
+  EXPECT_EQ(outer.right - outer.left, 489);
+  EXPECT_EQ(outer.bottom - outer.top, 265);
+  for (const LayoutRow& row : LayoutTable) ExpectPlaced(row.id, row.x, row.y, row.width, row.height);
+  RECT bar = ClientRect(Item(IDC_TOOLBAR));
+  EXPECT_EQ(bar.left, 235);
+  EXPECT_EQ(bar.top, 0);
+
+  SetWindowPos(window_, nullptr, 0, 0, 489 + 100, 265 + 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump();
+  ExpectPlaced(IDC_RECIPE_TEXT, 255, 33, 320, 224);
+  ExpectPlaced(IDC_TABS, 5, 5, 240, 249);
+  ExpectPlaced(IDC_RECIPE_LIST, 10, 55, 230, 180);
+  ExpectPlaced(IDC_TOTAL, 5, 258, 105, 15);
+  ExpectPlaced(IDC_SEARCH, 195, 260, 100, 20);
+  ExpectPlaced(IDC_EDITOR_OPEN, 25, 210, 67, 35);
+  ExpectPlaced(IDC_ABOUT, 460, 260, 55, 24);
+  ExpectPlaced(IDC_QUIT, 520, 260, 55, 24);
+  bar = ClientRect(Item(IDC_TOOLBAR));
+  EXPECT_EQ(bar.left, 255);
+  EXPECT_EQ(bar.top, 0);
+
+  SetWindowPos(window_, nullptr, 0, 0, 489 + 7, 265, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump();
+  ExpectPlaced(IDC_RECIPE_TEXT, 236, 33, 245, 174);
+
+  MINMAXINFO mm = {};
+  mm.ptMaxTrackSize = {1234, 987};
+  EXPECT_EQ(SendMessageA(window_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm)), 0);
+  EXPECT_EQ(mm.ptMinTrackSize.x, 489);
+  EXPECT_EQ(mm.ptMinTrackSize.y, 265);
+  EXPECT_EQ(mm.ptMaxTrackSize.x, 1234);
+  EXPECT_EQ(mm.ptMaxTrackSize.y, 987);
+}
+
+LOGFONTA FontOf(HWND control) {
+  LOGFONTA lf = {};
+  HFONT f = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+  GetObjectA(f, sizeof lf, &lf);
+  return lf;
+}
+
+int g_fontsMade = 0;
+HFONT FailSecondFont(int height) {
+  if (++g_fontsMade == 2) return nullptr;
+  return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+}
+
+TEST_F(MainWindow, TextSizesStopAtBothEndsAndAFailedFontKeepsTheOldOnes) {
+  WriteCatalogue(Catalogue());
+  Open();
+  HDC dc = GetDC(window_);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(window_, dc);
+  auto font = [&](int id) { return SendMessageA(Item(id), WM_GETFONT, 0, 0); };
+  const LRESULT dialogFont = font(IDC_QUIT);
+
+  Command(IDM_SMALLER);
+  EXPECT_EQ(CurrentFonts().step, 0);
+  EXPECT_EQ(font(IDC_RECIPE_TEXT), dialogFont);
+  EXPECT_EQ(font(IDC_RECIPE_LIST), dialogFont);
+
+  for (int i = 0; i < 4; ++i) Command(IDM_LARGER);
+  EXPECT_EQ(CurrentFonts().step, 4);
+  EXPECT_EQ(FontOf(Item(IDC_RECIPE_TEXT)).lfHeight, -MulDiv(18, dpi, 72));
+  EXPECT_STREQ(FontOf(Item(IDC_RECIPE_TEXT)).lfFaceName, "MS Sans Serif");
+  EXPECT_EQ(FontOf(Item(IDC_RECIPE_TEXT)).lfWeight, 400);
+  for (int id : {IDC_TABS, IDC_HISTORY, IDC_RECIPE_LIST, IDC_TREE, IDC_EDITOR_EXPLAIN})
+    EXPECT_EQ(FontOf(Item(id)).lfHeight, -MulDiv(12, dpi, 72)) << id;
+  for (int id : {IDC_QUIT, IDC_ABOUT, IDC_SEARCH, IDC_TOTAL, IDC_LISTED, IDC_SEARCH_LABEL, IDC_EDITOR_OPEN})
+    EXPECT_EQ(font(id), dialogFont) << id;
+
+  const LRESULT big = font(IDC_RECIPE_TEXT);
+  Command(IDM_LARGER);
+  EXPECT_EQ(CurrentFonts().step, 4);
+  EXPECT_EQ(font(IDC_RECIPE_TEXT), big);
+
+  // One font cannot be made: message 41, same step, and the controls still draw with fonts
+  // that exist.
+  g_fontsMade = 0;
+  SetFontFactoryForTests(FailSecondFont);
+  SeenBox box;
+  Script script;
+  script.OnDialog(window_, box.Answer());
+  EXPECT_TRUE(script.Run([&] { Command(IDM_SMALLER); }));
+  EXPECT_EQ(box.text, "Impossible de cr\xE9" "er une nouvelle police");
+  EXPECT_EQ(CurrentFonts().step, 4);
+  EXPECT_EQ(font(IDC_RECIPE_TEXT), big);
+  EXPECT_EQ(FontOf(Item(IDC_RECIPE_TEXT)).lfHeight, -MulDiv(18, dpi, 72)) << "the font was released";
+  SetFontFactoryForTests(nullptr);
+
+  for (int i = 0; i < 4; ++i) Command(IDM_SMALLER);
+  EXPECT_EQ(CurrentFonts().step, 0);
+  EXPECT_NE(font(IDC_RECIPE_TEXT), dialogFont);
+  EXPECT_EQ(FontOf(Item(IDC_RECIPE_TEXT)).lfHeight, -MulDiv(8, dpi, 72));
+}
+
+// ---- the window as the program runs it: modal, ended only by Quit, close or a failed load
+
+TEST_F(MainWindow, EscapeAndEnterDoNotCloseQuitDoes) {
+  WriteCatalogue(Catalogue());
+  HWND main = nullptr;
+  bool openAfterKeys = false;
+  const std::string loaded = Str(IDS_MAIN_TITLE);
+  Script script;
+  script.Until([&] {
+          main = S::TopDialog();
+          return main && S::Text(main) == loaded;
+        })
+      .Do([&] { S::Key(main, VK_ESCAPE); })
+      .Do([&] { S::Key(main, VK_RETURN); })
+      .Do([&] { PostMessageA(main, WM_COMMAND, IDCANCEL, 0); })
+      .Do([&] { PostMessageA(main, WM_COMMAND, IDOK, 0); })
+      .Do([&] { openAfterKeys = IsWindow(main) && IsWindowVisible(main); })
+      .Do([&] { S::Click(main, IDC_QUIT); });
+  INT_PTR result = -1;
+  EXPECT_TRUE(script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }));
+  EXPECT_TRUE(openAfterKeys);
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(IsWindow(main));
+  EXPECT_EQ(RecipeCount(), 0u) << "closing releases the catalogue";
+}
+
+TEST_F(MainWindow, MissingIndexIsReportedThenTheWindowCloses) {
+  SeenBox box;
+  Script script;
+  // The main window is up but disabled under the box; the box is the enabled dialog.
+  script.Until([&] {
+    HWND d = S::TopDialog();
+    if (!d || S::ItemText(d, 0xFFFF).empty()) return false;
+    box.Answer()(d);
+    return true;
+  });
+  INT_PTR result = -1;
+  EXPECT_TRUE(script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }));
+  EXPECT_EQ(box.caption, "Saucelins");
+  EXPECT_EQ(box.text, "Fichier Gourmix.Idx absent du r\xE9pertoire courant");
+  EXPECT_EQ(result, 0);
+}
+
+}  // namespace
