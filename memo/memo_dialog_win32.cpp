@@ -1,0 +1,145 @@
+#include "memo/memo_dialog_win32.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "catalogue/recipe_table.h"
+#include "resources/resource.h"
+#include "resources/strings.h"
+#include "resources/text_helpers_win32.h"
+#include "vlr/memo.h"
+
+namespace {
+
+constexpr int kCaptionCap = 256;
+
+// The dialog is modal, so one state serves every opening: the recipe whose memo is shown and
+// the text as read from or written to the store.
+struct MemoDialogState {
+  RecipeEntry* recipe;
+  char text[kMemoTextCap];
+};
+MemoDialogState Memo;
+
+// Shows the system wait cursor while the store is written, then puts the previous one back.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+void OnInitDialog(HWND dialog, RecipeEntry* entry) {
+  Memo.recipe = entry;
+  if (!entry) {
+    EndDialog(dialog, -1);
+    return;
+  }
+
+  // snprintf rather than wsprintfA: a long title is cut at the caption's size instead of
+  // running past it.
+  char format[kCaptionCap];
+  char caption[kCaptionCap];
+  LoadText(IDS_MEMO_TITLE, format, kCaptionCap);
+  std::snprintf(caption, sizeof caption, format, entry->title ? entry->title : "");
+  SetWindowTextA(dialog, caption);
+
+  HWND text = GetDlgItem(dialog, IDC_MEMO_TEXT);
+  EnableWindow(text, FALSE);
+  // Typing stops where the store would cut the memo, so nothing typed is silently dropped.
+  SendMessageA(text, EM_LIMITTEXT, kMemoTextCap - 1, 0);
+
+  SendDlgItemMessageA(dialog, IDC_MEMO_EDIT, BM_SETCHECK, BST_UNCHECKED, 0);
+  SetItemTextFromString(dialog, IDC_MEMO_EDIT, IDS_EDIT_MODE, 0);
+
+  // Read the memo once the dialog is on screen.
+  PostMessageA(dialog, WM_APP_LOAD, 0, 0);
+}
+
+void OnLoad(HWND dialog) {
+  std::memset(Memo.text, 0, sizeof Memo.text);
+  int32_t length = kMemoTextCap;
+  // No memo, no store or a file that is not a store: the memo is shown empty. A failed read
+  // may have left part of a record behind, which must not be shown (nor saved back) as the
+  // memo.
+  if (ReadMemo(MemoStoreName, Memo.recipe->recipeId, Memo.text, &length) != 0) Memo.text[0] = '\0';
+  // A record filling the whole buffer has no room left for its NUL.
+  Memo.text[kMemoTextCap - 1] = '\0';
+  SetDlgItemTextA(dialog, IDC_MEMO_TEXT, Memo.text);
+}
+
+void OnEditMode(HWND dialog) {
+  // Edit mode is never left again while the dialog is open, whatever the check box shows.
+  EnableWindow(GetDlgItem(dialog, IDC_MEMO_TEXT), TRUE);
+}
+
+void OnOk(HWND dialog) {
+  HWND text = GetDlgItem(dialog, IDC_MEMO_TEXT);
+  if (IsWindowEnabled(text)) {
+    GetWindowTextA(text, Memo.text, kMemoTextCap);
+    int status;
+    {
+      WaitCursor wait;
+      // No text deletes the memo; length 0 stores the text with its NUL.
+      status = WriteMemo(MemoStoreName, Memo.recipe->recipeId,
+                         Memo.text[0] ? Memo.text : nullptr, 0);
+    }
+    if (status != 0) {
+      // Closing now would throw away what the user typed: the text stays in the dialog so
+      // that it can be saved again or copied elsewhere.
+      ShowStringMessage(dialog, IDS_CAPTION, IDS_MEMO_NOT_SAVED, 0, MB_OK | MB_ICONEXCLAMATION);
+      return;
+    }
+  }
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+void OnCommand(HWND dialog, int id) {
+  switch (id) {
+    case IDC_MEMO_EDIT:
+      OnEditMode(dialog);
+      break;
+    case IDOK:
+      OnOk(dialog);
+      break;
+    case IDCANCEL:
+      PostMessageA(dialog, WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK MemoDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(dialog, reinterpret_cast<RecipeEntry*>(lParam));
+      break;
+    case WM_APP_LOAD:
+      if (Memo.recipe) OnLoad(dialog);
+      break;
+    case WM_COMMAND:
+      if (Memo.recipe) OnCommand(dialog, LOWORD(wParam));
+      break;
+    case WM_CLOSE:
+    case WM_DESTROY:
+      EndDialog(dialog, static_cast<INT_PTR>(wParam));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+INT_PTR RunMemoDialog(HWND owner, RecipeEntry* entry) {
+  if (!entry) return -1;
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MEMO), owner, MemoDialog,
+                         reinterpret_cast<LPARAM>(entry));
+}

@@ -1,0 +1,462 @@
+// The memo dialog under Wine, driven as a person would through its real modal loop, against
+// real store files in a folder of its own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/modal_script_wintest.h"
+#include "catalogue/recipe_table.h"
+#include "memo/memo_dialog_win32.h"
+#include "platform/fileio.h"
+#include "resources/resource.h"
+#include "vlr/memo.h"
+
+namespace {
+
+using S = ModalScript;
+
+std::string FileBytes(const char* name) {
+  std::string s;
+  FILE* f = std::fopen(name, "rb");
+  if (!f) return "<missing>";
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  std::fclose(f);
+  return s;
+}
+
+void PutFile(const char* name, const std::string& bytes) {
+  FILE* f = std::fopen(name, "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+// The stored memo with its NUL, or "<status N>" when there is none.
+std::string Stored(uint32_t id) {
+  std::vector<char> buf(8192);
+  int32_t length = static_cast<int32_t>(buf.size());
+  int status = ReadMemo(MemoStoreName, id, buf.data(), &length);
+  if (status != 0) return "<status " + std::to_string(status) + ">";
+  return std::string(buf.data(), static_cast<size_t>(length));
+}
+
+std::string WithNul(const std::string& s) { return s + std::string(1, '\0'); }
+
+std::vector<std::string> FilesHere() {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA("*", &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
+      names.push_back(fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return names;
+}
+
+class MemoDialogWin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmp[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    GetTempFileNameA(tmp, "sme", 0, dir);
+    DeleteFileA(dir);
+    CreateDirectoryA(dir, nullptr);
+    dir_ = dir;
+    SetCurrentDirectoryA(dir);
+  }
+  void TearDown() override {
+    fileio::fault::Disarm();
+    for (const std::string& n : FilesHere()) {
+      if (!DeleteFileA(n.c_str())) RemoveDirectoryA(n.c_str());
+    }
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    SetCurrentDirectoryA(tmp);
+    RemoveDirectoryA(dir_.c_str());
+  }
+
+  // A recipe as the catalogue would give it; it lives as long as the test.
+  RecipeEntry& Entry(uint32_t id, const std::string& title) {
+    titles_.push_back(title);
+    RecipeEntry e{};
+    e.recipeId = id;
+    e.title = &titles_.back()[0];
+    e.dataFile = "Gourmix.Dat";
+    entries_.push_back(e);
+    return entries_.back();
+  }
+
+  // Opens the dialog for `entry` and plays the script; a timeout fails the test.
+  void Run(RecipeEntry& entry, ModalScript& script) {
+    EXPECT_TRUE(script.Run([&] { result_ = RunMemoDialog(nullptr, &entry); }))
+        << "the dialog had to be ended by the watchdog";
+  }
+
+  std::string dir_;
+  std::deque<std::string> titles_;
+  std::deque<RecipeEntry> entries_;
+  INT_PTR result_ = -3;
+};
+
+TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNothing) {
+  const std::string memo = "Premi\xE8re ligne\r\nseconde ligne";
+  ASSERT_EQ(WriteMemo(MemoStoreName, 7, memo.c_str(), 0), 0);
+  ASSERT_EQ(WriteMemo(MemoStoreName, 8, "autre", 0), 0);
+  const std::string before = FileBytes(MemoStoreName);
+  RecipeEntry& entry = Entry(7, "Soupe");
+
+  ModalScript script;
+  script.Then([&] {
+    HWND d = S::TopDialog();
+    ASSERT_NE(d, nullptr);
+    HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
+    EXPECT_FALSE(IsWindowEnabled(text));
+    EXPECT_EQ(S::Text(text), memo);
+    EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(S::ItemText(d, IDC_MEMO_EDIT), "Mode &Edition");
+    S::Click(d, IDOK);
+  });
+  Run(entry, script);
+  EXPECT_EQ(script.StepsRun(), 1u);
+  EXPECT_EQ(result_, 0);
+  EXPECT_EQ(FileBytes(MemoStoreName), before);
+}
+
+TEST_F(MemoDialogWin, RecipeWithoutMemoOpensEmptyAndOkCreatesNoFile) {
+  RecipeEntry& entry = Entry(3, "Tarte");
+  ModalScript script;
+  script.Then([&] {
+    HWND d = S::TopDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MEMO_TEXT)));
+    EXPECT_EQ(S::ItemText(d, IDC_MEMO_TEXT), "");
+    S::Click(d, IDOK);
+  });
+  Run(entry, script);
+  EXPECT_EQ(script.StepsRun(), 1u);
+  EXPECT_TRUE(FilesHere().empty());
+}
+
+TEST_F(MemoDialogWin, NoEntryShowsNothing) {
+  ModalScript script;
+  bool ticked = false;
+  script.Then([&] { ticked = S::TopDialog() != nullptr; });
+  INT_PTR result = 0;
+  EXPECT_TRUE(script.Run([&] { result = RunMemoDialog(nullptr, nullptr); }));
+  EXPECT_EQ(result, -1);
+  EXPECT_FALSE(ticked);
+  EXPECT_EQ(script.StepsRun(), 0u);
+}
+
+TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, 8, "voisin", 0), 0);
+  RecipeEntry& entry = Entry(12, "Cr\xE8me caramel");
+
+  // A new memo, typed with a line break and accented letters.
+  {
+    ModalScript script;
+    script
+        .Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+        .Then([&] {
+          HWND d = S::TopDialog();
+          HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
+          EXPECT_TRUE(IsWindowEnabled(text));
+          EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_CHECKED);
+          S::Type(text, "cr\xE8me\rfra\xEE" "che");
+          // A second click unticks the box but the text stays editable.
+          S::Click(d, IDC_MEMO_EDIT);
+        })
+        .Then([&] {
+          HWND d = S::TopDialog();
+          EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+          EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_MEMO_TEXT)));
+          S::Click(d, IDOK);
+        });
+    Run(entry, script);
+    EXPECT_EQ(script.StepsRun(), 3u);
+    EXPECT_EQ(Stored(12), WithNul("cr\xE8me\r\nfra\xEE" "che"));
+  }
+
+  // Opened again, it shows what was saved; OK in edit mode with the text unchanged keeps it.
+  {
+    const std::string before = FileBytes(MemoStoreName);
+    ModalScript script;
+    script
+        .Then([&] {
+          EXPECT_EQ(S::ItemText(S::TopDialog(), IDC_MEMO_TEXT), "cr\xE8me\r\nfra\xEE" "che");
+          S::Click(S::TopDialog(), IDC_MEMO_EDIT);
+        })
+        .Then([&] { S::Click(S::TopDialog(), IDOK); });
+    Run(entry, script);
+    EXPECT_EQ(script.StepsRun(), 2u);
+    EXPECT_EQ(FileBytes(MemoStoreName), before);
+  }
+
+  // Replaced by a shorter text, then by a longer one.
+  for (const std::string& replacement : {std::string("court"), std::string(300, 'L')}) {
+    ModalScript script;
+    script.Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+        .Then([&] {
+          SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, replacement.c_str());
+          S::Click(S::TopDialog(), IDOK);
+        });
+    Run(entry, script);
+    EXPECT_EQ(Stored(12), WithNul(replacement));
+  }
+
+  // An emptied text deletes the memo; the neighbour stays.
+  {
+    ModalScript script;
+    script.Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+        .Then([&] {
+          SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, "");
+          S::Click(S::TopDialog(), IDOK);
+        });
+    Run(entry, script);
+    EXPECT_EQ(Stored(12), "<status -896>");
+    EXPECT_EQ(Stored(8), WithNul("voisin"));
+  }
+}
+
+TEST_F(MemoDialogWin, CancelEscapeAndCloseBoxDiscardTheEdit) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, 4, "original", 0), 0);
+  const std::string before = FileBytes(MemoStoreName);
+  RecipeEntry& entry = Entry(4, "Gratin");
+
+  struct Way {
+    const char* name;
+    std::function<void(HWND)> close;
+  };
+  const Way ways[] = {
+      {"Cancel button", [](HWND d) { S::Click(d, IDCANCEL); }},
+      {"Escape on the check box", [](HWND d) { S::Key(d, VK_ESCAPE); }},
+      {"Escape in the text",
+       [](HWND d) {
+         SetFocus(GetDlgItem(d, IDC_MEMO_TEXT));
+         S::Key(d, VK_ESCAPE);
+       }},
+      {"close box", [](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    ModalScript script;
+    script.Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+        .Then([&] {
+          HWND d = S::TopDialog();
+          HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
+          SendMessageA(text, EM_SETSEL, 8, 8);  // after "original"
+          S::Type(text, " et modifi\xE9");
+          EXPECT_EQ(S::ItemText(d, IDC_MEMO_TEXT), "original et modifi\xE9");
+          way.close(d);
+        })
+        .Then([&] { ADD_FAILURE() << "still open"; });
+    Run(entry, script);
+    EXPECT_EQ(script.StepsRun(), 2u);
+    EXPECT_EQ(FileBytes(MemoStoreName), before);
+  }
+}
+
+TEST_F(MemoDialogWin, CaptionIsTheTitleAfterTheWordsOfString38) {
+  const std::string prefix = "M\xE9mo de la recette ";
+  const std::string longTitle(400, 't');
+  struct Case {
+    std::string title, caption;
+  };
+  const Case cases[] = {
+      {"Cr\xE8me br\xFBl\xE9" "e", prefix + "Cr\xE8me br\xFBl\xE9" "e"},
+      {"100% %s %d", prefix + "100% %s %d"},
+      // Cut at 255 characters.
+      {longTitle, (prefix + longTitle).substr(0, 255)},
+  };
+  for (const Case& c : cases) {
+    RecipeEntry& entry = Entry(1, c.title);
+    std::string caption;
+    ModalScript script;
+    script.Then([&] {
+      caption = S::Text(S::TopDialog());
+      S::Click(S::TopDialog(), IDCANCEL);
+    });
+    Run(entry, script);
+    EXPECT_EQ(caption, c.caption);
+  }
+}
+
+TEST_F(MemoDialogWin, MemoIsKeptTo2047CharactersAndItsNul) {
+  std::string typed;
+  for (int i = 0; i < 3000; ++i) typed += static_cast<char>('a' + i % 26);
+  const std::string kept = WithNul(typed.substr(0, 2047));
+
+  // Pasted then typed key by key past the limit, and put in at once as a program would.
+  // (Only the last thousand characters are typed: every key costs Wine a few milliseconds.)
+  RecipeEntry& entry = Entry(20, "Long");
+  for (bool byKeys : {true, false}) {
+    SCOPED_TRACE(byKeys ? "typed" : "set");
+    DeleteFileA(MemoStoreName);
+    ModalScript script;
+    script.Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+        .Then([&] {
+          HWND text = GetDlgItem(S::TopDialog(), IDC_MEMO_TEXT);
+          if (byKeys) {
+            SetWindowTextA(text, typed.substr(0, 2000).c_str());
+            SendMessageA(text, EM_SETSEL, 2000, 2000);
+            S::Type(text, typed.substr(2000));
+            EXPECT_EQ(GetWindowTextLengthA(text), 2047);
+          } else {
+            SetWindowTextA(text, typed.c_str());
+          }
+          S::Click(S::TopDialog(), IDOK);
+        });
+    Run(entry, script);
+    std::string stored = Stored(20);
+    EXPECT_EQ(stored.size(), 2048u);
+    EXPECT_EQ(stored, kept);
+  }
+
+  // A record of 2048 bytes or more without a NUL shows as its first 2047 characters.
+  for (int32_t size : {2048, 3000}) {
+    DeleteFileA(MemoStoreName);
+    std::string raw(static_cast<size_t>(size), 'z');
+    ASSERT_EQ(WriteMemo(MemoStoreName, 21, raw.data(), size), 0);
+    RecipeEntry& full = Entry(21, "Plein");
+    std::string shown;
+    ModalScript script;
+    script.Then([&] {
+      shown = S::ItemText(S::TopDialog(), IDC_MEMO_TEXT);
+      S::Click(S::TopDialog(), IDCANCEL);
+    });
+    Run(full, script);
+    EXPECT_EQ(shown, std::string(2047, 'z'));
+  }
+}
+
+// What the user sees after OK when the save failed: the message box, then the dialog still
+// open with the text, ready to be saved again.
+struct SaveOutcome {
+  bool boxShown = false;
+  std::string boxCaption, boxText;
+  bool keptOpen = false;
+  std::string keptText;
+  bool keptEditable = false;
+};
+
+// Script: edit mode, put `text` in, call `beforeOk`, press OK; on a failure box, note it,
+// close it, note the dialog's state, then either press OK again (after `beforeRetry`) or
+// cancel.
+void SaveScript(ModalScript& script, const std::string& text, SaveOutcome& out,
+                std::function<void()> beforeOk, std::function<void()> beforeRetry) {
+  script.Then([] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+      .Then([&out, text, beforeOk] {
+        SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, text.c_str());
+        if (beforeOk) beforeOk();
+        S::Click(S::TopDialog(), IDOK);
+      })
+      .Then([&out] {
+        // Only reached while a dialog is still open: the memo dialog ends on a good save.
+        HWND box = S::TopDialog();
+        HWND owner = box ? GetWindow(box, GW_OWNER) : nullptr;
+        fileio::fault::Disarm();
+        if (!box || !owner) return;
+        out.boxShown = true;
+        out.boxCaption = S::Text(box);
+        out.boxText = S::ItemText(box, 0xFFFF);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      })
+      .Then([&out, beforeRetry] {
+        HWND d = S::TopDialog();
+        if (!d) return;
+        out.keptOpen = true;
+        out.keptText = S::ItemText(d, IDC_MEMO_TEXT);
+        out.keptEditable = IsWindowEnabled(GetDlgItem(d, IDC_MEMO_TEXT));
+        if (beforeRetry) {
+          beforeRetry();
+          S::Click(d, IDOK);
+        } else {
+          S::Click(d, IDCANCEL);
+        }
+      });
+}
+
+TEST_F(MemoDialogWin, FailedSaveSaysSoAndKeepsTheTextForAnotherTry) {
+  // A folder where the store should be: the store cannot be written there.
+  ASSERT_TRUE(CreateDirectoryA(MemoStoreName, nullptr));
+  RecipeEntry& entry = Entry(5, "Pot-au-feu");
+  const std::string text = "\xC0 garder absolument\r\n2 carottes";
+  SaveOutcome out;
+  ModalScript script;
+  SaveScript(script, text, out, nullptr, [] { RemoveDirectoryA(MemoStoreName); });
+  script.Then([] { ADD_FAILURE() << "the second save did not close the dialog"; });
+  Run(entry, script);
+
+  EXPECT_TRUE(out.boxShown);
+  EXPECT_EQ(out.boxCaption, "Saucelins");
+  EXPECT_EQ(out.boxText,
+            "Le m\xE9mo n'a pas pu \xEAtre enregistr\xE9.\r\n"
+            "Votre texte est conserv\xE9 : vous pouvez r\xE9" "essayer ou le copier.");
+  EXPECT_TRUE(out.keptOpen);
+  EXPECT_EQ(out.keptText, text);
+  EXPECT_TRUE(out.keptEditable);
+  // The second OK, with the way cleared, saved the kept text and closed the dialog.
+  EXPECT_EQ(script.StepsRun(), 4u);
+  EXPECT_EQ(Stored(5), WithNul(text));
+}
+
+// Every file operation of a save fails in turn. Whatever fails, either the save went through
+// and the dialog closed, or the user was told, the text is still there, and the store still
+// holds every memo, whole.
+TEST_F(MemoDialogWin, AFaultAtAnyFileOperationOfASaveIsReportedOrHarmless) {
+  const std::string neighbour = WithNul("voisin intact");
+  const std::string old = "ancien m\xE9mo de dix-huit";
+  for (const std::string& fresh : {std::string("court"), std::string(200, 'n')}) {
+    SCOPED_TRACE(fresh.size() < old.size() ? "rewritten in place" : "store rewritten");
+    DeleteFileA(MemoStoreName);
+    ASSERT_EQ(WriteMemo(MemoStoreName, 3, old.c_str(), 0), 0);
+    ASSERT_EQ(WriteMemo(MemoStoreName, 4, neighbour.c_str(), 0), 0);
+    const std::string pristine = FileBytes(MemoStoreName);
+    RecipeEntry& entry = Entry(3, "Choucroute");
+
+    int reported = 0;
+    bool fired = true;
+    long failAt = 1;
+    for (; fired && failAt < 200; ++failAt) {
+      SCOPED_TRACE("failing operation " + std::to_string(failAt));
+      for (const std::string& n : FilesHere()) DeleteFileA(n.c_str());
+      PutFile(MemoStoreName, pristine);
+      SaveOutcome out;
+      ModalScript script;
+      SaveScript(script, fresh, out, [failAt] { fileio::fault::Arm(failAt); }, nullptr);
+      Run(entry, script);
+      fired = fileio::fault::Fired();
+      fileio::fault::Disarm();
+
+      // What the dialog would show: a replacement written in place without its directory
+      // entry keeps the old length, and the old text's tail lies unseen past the new NUL.
+      const std::string stored = Stored(3);
+      const std::string now = stored.substr(0, stored.find('\0') + 1);
+      EXPECT_EQ(Stored(4), neighbour);
+      if (out.boxShown) {
+        ++reported;
+        EXPECT_TRUE(out.keptOpen);
+        EXPECT_EQ(out.keptText, fresh);
+        EXPECT_TRUE(now == WithNul(old) || now == WithNul(fresh)) << testing::PrintToString(stored);
+      } else {
+        EXPECT_FALSE(out.keptOpen);
+        EXPECT_EQ(stored, WithNul(fresh));
+      }
+    }
+    EXPECT_FALSE(fired) << "the save still had operations left after " << failAt;
+    std::printf("%s: %ld file operations failed in turn, %d of them reported\n",
+                fresh.size() < old.size() ? "in place" : "rewrite", failAt - 2, reported);
+    EXPECT_GT(reported, 0);
+  }
+}
+
+}  // namespace
