@@ -37,6 +37,7 @@ typedef CategoryNodeRec Node;
 constexpr int kRootStringId = 9;
 
 PathCacheSlot g_pathCache[kPathCacheSlots];
+size_t g_pathCacheLen[kPathCacheSlots];  // strlen of each slot's label
 PathLookupStats g_pathStats;
 char g_pathBuffer[256];
 
@@ -85,20 +86,19 @@ bool Precedes(const Node* a, const Node* b) {
   return false;
 }
 
+void EmptySlot(int d) {
+  g_pathCache[d].node = nullptr;
+  g_pathCache[d].label[0] = '\0';
+  g_pathCacheLen[d] = 0;
+}
+
 void ForgetCached(const Node* node) {
-  for (PathCacheSlot& slot : g_pathCache) {
-    if (slot.node == node) {
-      slot.node = nullptr;
-      slot.label[0] = '\0';
-    }
-  }
+  for (int d = 0; d < kPathCacheSlots; ++d)
+    if (g_pathCache[d].node == node) EmptySlot(d);
 }
 
 void EmptyPathCache() {
-  for (PathCacheSlot& slot : g_pathCache) {
-    slot.node = nullptr;
-    slot.label[0] = '\0';
-  }
+  for (int d = 0; d < kPathCacheSlots; ++d) EmptySlot(d);
 }
 
 // The label and key a node gets for `label`, from the file layer's allocator.
@@ -444,7 +444,7 @@ void CategoryTree::Delete(CategoryNode node) {
 }
 
 void CategoryTree::Clear() {
-  Node* previous = impl_->selected;
+  // Emptying the control drops its selection without a notification; so does the model.
   impl_->selected = nullptr;
   if (impl_->view) impl_->view->OnClear();
   impl_->byLabel.clear();
@@ -452,7 +452,6 @@ void CategoryTree::Clear() {
   tops.swap(impl_->top.children);
   for (Node* n : tops) impl_->Free(n, false);
   impl_->top.ordered = true;
-  impl_->Notify(previous);
 }
 
 bool CategoryTree::Select(CategoryNode node) {
@@ -508,7 +507,7 @@ CategoryNode CategoryFromPath(CategoryTree& tree, const char* path) {
     CategoryNode child = nullptr;
     if (depth < kPathCacheSlots) {
       const PathCacheSlot& slot = g_pathCache[depth];
-      if (slot.node && std::strlen(slot.label) == len && std::memcmp(slot.label, start, len) == 0 &&
+      if (slot.node && g_pathCacheLen[depth] == len && std::memcmp(slot.label, start, len) == 0 &&
           tree.Parent(slot.node) == current && slot.node->owner == &tree)
         child = slot.node;
       if (child) ++g_pathStats.fromCache;
@@ -526,6 +525,7 @@ CategoryNode CategoryFromPath(CategoryTree& tree, const char* path) {
       ++g_pathStats.created;
       if (depth < kPathCacheSlots) {
         std::memcpy(g_pathCache[depth].label, segment, len + 1);
+        g_pathCacheLen[depth] = len;
         g_pathCache[depth].node = child;
       }
     }
