@@ -91,12 +91,14 @@ int VlrClose(VlrFile* file);
 // The last step of VlrOpen: reads the count and `capacity` entries at dirOffset.
 VlrStatus VlrLoadDirectory(VlrFile* file);
 // Writes the count and all `capacity` entries at dirOffset; the stream is left after them.
+// The entries are encoded into one block first (kVlrNoMemory when it cannot be had).
 VlrStatus VlrWriteDirectory(VlrFile* file);
 
 // Index of the first entry in use among 0 .. count - 1 with this key, or -1.
 int32_t VlrFind(const VlrFile* file, uint32_t key);
 // Reads entry `index`, or with index -1 the entry found by record->key. record->length is cut
-// to the entry's length; with no data nothing is read from the file.
+// to the entry's length (a negative capacity counts as 0); with no data nothing is read from
+// the file. A damaged entry gives kVlrRecordRead with length 0 and the buffer untouched.
 VlrStatus VlrRead(VlrFile* file, VlrRecord* record, int32_t index);
 // Writes the record's bytes at the stream's position and describes them in entry `index`, or
 // with -1 in a new entry (count grows by one). The length is cut to maxRecord first, in the
