@@ -28,12 +28,52 @@ constexpr int kFields = 8;        // columns a line needs; later ones are ignore
 constexpr int32_t kSaveGaugeThreshold = 500;
 constexpr size_t kIoBlock = 64 * 1024;
 
+// Titles and file names of one load live in large blocks released together: one allocation per
+// 64 KiB of text rather than one per recipe, and no heap overhead per text.
+struct TextBlock {
+  TextBlock* next;
+  size_t used;
+  size_t cap;
+  char* bytes() { return reinterpret_cast<char*>(this + 1); }
+};
+constexpr size_t kTextBlock = 64 * 1024 - sizeof(TextBlock) - 64;
+
 struct Table {
   RecipeEntry* entries = nullptr;
   uint32_t count = 0;
   uint32_t capacity = 0;
+  TextBlock* texts = nullptr;  // newest first
 };
 Table g_table;
+
+// A copy of [s, s + n) as a C string, kept until the table is released; null when out of memory.
+char* StoreText(Table& t, const char* s, size_t n) {
+  TextBlock* b = t.texts;
+  if (!b || b->cap - b->used < n + 1) {
+    size_t cap = n + 1 > kTextBlock ? n + 1 : kTextBlock;
+    b = static_cast<TextBlock*>(fileio::Malloc(sizeof(TextBlock) + cap));
+    if (!b) return nullptr;
+    b->next = t.texts;
+    b->used = 0;
+    b->cap = cap;
+    t.texts = b;
+  }
+  char* d = b->bytes() + b->used;
+  std::memcpy(d, s, n);
+  d[n] = '\0';
+  b->used += n + 1;
+  return d;
+}
+
+void FreeTable(Table& t) {
+  fileio::Free(t.entries);
+  for (TextBlock* b = t.texts; b;) {
+    TextBlock* next = b->next;
+    fileio::Free(b);
+    b = next;
+  }
+  t = Table();
+}
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -79,9 +119,9 @@ int SplitLine(char* p, char* end, Field* fields) {
   while (n < kFields) {
     while (p < end && *p == '\t') ++p;
     if (p == end) break;
+    char* tab = static_cast<char*>(std::memchr(p, '\t', static_cast<size_t>(end - p)));
     fields[n].begin = p;
-    while (p < end && *p != '\t') ++p;
-    fields[n].end = p;
+    fields[n].end = p = tab ? tab : end;
     ++n;
   }
   return n;
@@ -90,16 +130,6 @@ int SplitLine(char* p, char* end, Field* fields) {
 void TrimSpaces(Field* f) {
   while (f->begin < f->end && *f->begin == ' ') ++f->begin;
   while (f->end > f->begin && f->end[-1] == ' ') --f->end;
-}
-
-char* CopyField(const Field& f) {
-  size_t n = static_cast<size_t>(f.end - f.begin);
-  char* s = static_cast<char*>(fileio::Malloc(n + 1));
-  if (s) {
-    std::memcpy(s, f.begin, n);
-    s[n] = '\0';
-  }
-  return s;
 }
 
 bool IsSharedDataFile(const Field& f) {
@@ -112,16 +142,6 @@ bool IsSharedDataFile(const Field& f) {
     if (a != b) return false;
   }
   return true;
-}
-
-void FreeEntryTexts(RecipeEntry& e) {
-  fileio::Free(e.title);
-  if (e.dataFile != kSharedDataFile) fileio::Free(const_cast<char*>(e.dataFile));
-}
-
-void FreeEntries(RecipeEntry* entries, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) FreeEntryTexts(entries[i]);
-  fileio::Free(entries);
 }
 
 // Reads the whole file; null when it cannot be opened or read. *size receives its length and
@@ -163,21 +183,17 @@ LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t) {
     t.capacity = t.count + kGrowth;
   }
   RecipeEntry e;
-  e.title = CopyField(f[1]);
+  e.title = StoreText(t, f[1].begin, static_cast<size_t>(f[1].end - f[1].begin));
   if (!e.title) return LineResult::OutOfMemory;
-  e.dataFile = IsSharedDataFile(f[6]) ? kSharedDataFile : CopyField(f[6]);
-  if (!e.dataFile) {
-    fileio::Free(e.title);
-    return LineResult::OutOfMemory;
-  }
+  e.dataFile = IsSharedDataFile(f[6])
+                   ? kSharedDataFile
+                   : StoreText(t, f[6].begin, static_cast<size_t>(f[6].end - f[6].begin));
+  if (!e.dataFile) return LineResult::OutOfMemory;
   // Two more fields follow the path, so a TAB lies after it and ending it in place never
   // touches another field.
   *f[5].end = '\0';
   e.category = CategoryFromPath(tree, f[5].begin);
-  if (!e.category) {
-    FreeEntryTexts(e);
-    return LineResult::OutOfMemory;
-  }
+  if (!e.category) return LineResult::OutOfMemory;
   e.recipeId = ToUnsigned(f[0].begin, f[0].end);
   e.extraUnsigned = ToUnsigned(f[2].begin, f[2].end);
   e.textStart = ToUnsigned(f[3].begin, f[3].end);
@@ -188,6 +204,124 @@ LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t) {
 }
 
 bool TitleLess(const RecipeEntry& a, const RecipeEntry& b) { return CompareByTitle(&a, &b) < 0; }
+
+// A title's first 32 bytes as big-endian numbers (zero after its end): most titles fit whole,
+// so sorting rarely has to look at the titles themselves, scattered over memory.
+constexpr int kKeyBytes = 32;
+struct TitleKey {
+  uint64_t words[kKeyBytes / 8];
+  uint32_t index;  // place in file order, which breaks ties: equal titles keep that order
+};
+
+uint64_t BigEndian64(const unsigned char* p) {
+  return uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 | uint64_t(p[3]) << 32 |
+         uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 | uint64_t(p[6]) << 8 | uint64_t(p[7]);
+}
+
+TitleKey KeyOf(const char* title, uint32_t index) {
+  unsigned char head[kKeyBytes] = {};
+  size_t n = 0;
+  while (n < kKeyBytes && title[n]) ++n;
+  std::memcpy(head, title, n);
+  TitleKey k;
+  for (int w = 0; w < kKeyBytes / 8; ++w) k.words[w] = BigEndian64(head + 8 * w);
+  k.index = index;
+  return k;
+}
+
+unsigned KeyByte(const TitleKey& k, int i) { return (k.words[i / 8] >> (56 - 8 * (i % 8))) & 0xFF; }
+
+// Most significant byte first radix sort of the keys: titles that share long beginnings
+// ("Tarte aux ...") cost one pass per shared byte instead of a full comparison each time.
+class TitleSorter {
+ public:
+  TitleSorter(const RecipeEntry* entries, TitleKey* spare) : entries_(entries), spare_(spare) {}
+
+  bool Less(const TitleKey& a, const TitleKey& b) const {
+    for (int w = 0; w < kKeyBytes / 8; ++w) {
+      if (a.words[w] != b.words[w]) return a.words[w] < b.words[w];
+    }
+    // Same first 32 bytes: either both titles ended there (equal) or both go on.
+    if ((a.words[kKeyBytes / 8 - 1] & 0xFF) != 0) {
+      int c = std::strcmp(entries_[a.index].title + kKeyBytes, entries_[b.index].title + kKeyBytes);
+      if (c != 0) return c < 0;
+    }
+    return a.index < b.index;
+  }
+
+  // Sorts keys that agree on their first `depth` bytes and are in file order among equals.
+  void Sort(TitleKey* a, size_t n, int depth) {
+    if (n < 48 || depth == kKeyBytes) {
+      std::sort(a, a + n, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
+      return;
+    }
+    uint32_t start[257] = {};
+    for (size_t i = 0; i < n; ++i) ++start[KeyByte(a[i], depth) + 1];
+    unsigned first = KeyByte(a[0], depth);
+    if (start[first + 1] == n) {
+      // One byte value for all. A zero means every title ended: equal, already in file order.
+      if (first != 0) Sort(a, n, depth + 1);
+      return;
+    }
+    for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+    uint32_t next[256];
+    std::memcpy(next, start, sizeof next);
+    for (size_t i = 0; i < n; ++i) spare_[next[KeyByte(a[i], depth)]++] = a[i];
+    std::memcpy(a, spare_, n * sizeof(TitleKey));
+    // Bucket 0 holds titles that ended: equal to each other and kept in file order.
+    for (int b = 1; b < 256; ++b) {
+      if (start[b + 1] - start[b] > 1) Sort(a + start[b], start[b + 1] - start[b], depth + 1);
+    }
+  }
+
+ private:
+  const RecipeEntry* entries_;
+  TitleKey* spare_;
+};
+
+// Puts the entries in title order, equal titles in file order.
+void SortByTitle(Table& t) {
+  size_t n = t.count;
+  if (n < 2) return;
+  TitleKey* keys = static_cast<TitleKey*>(fileio::Malloc((n ? n : 1) * 2 * sizeof(TitleKey)));
+  if (!keys) {
+    // Slower, but needs no memory of its own.
+    std::stable_sort(t.entries, t.entries + n, TitleLess);
+    return;
+  }
+  for (uint32_t i = 0; i < n; ++i) keys[i] = KeyOf(t.entries[i].title, i);
+  TitleSorter(t.entries, keys + n).Sort(keys, n, 0);
+
+  RecipeEntry* sorted =
+      static_cast<RecipeEntry*>(fileio::Malloc((t.capacity ? t.capacity : 1) * sizeof(RecipeEntry)));
+  if (sorted) {
+    for (size_t i = 0; i < n; ++i) {
+      if (i + 8 < n) __builtin_prefetch(&t.entries[keys[i + 8].index]);
+      sorted[i] = t.entries[keys[i].index];
+    }
+    fileio::Free(t.entries);
+    t.entries = sorted;
+  } else {
+    // In place: position i receives the entry now at keys[i].index. Each cycle of that
+    // permutation is followed once; a visited position is marked by pointing at itself.
+    for (uint32_t i = 0; i < n; ++i) {
+      if (keys[i].index == i) continue;
+      RecipeEntry held = t.entries[i];
+      uint32_t j = i;
+      for (;;) {
+        uint32_t from = keys[j].index;
+        keys[j].index = j;
+        if (from == i) {
+          t.entries[j] = held;
+          break;
+        }
+        t.entries[j] = t.entries[from];
+        j = from;
+      }
+    }
+  }
+  fileio::Free(keys);
+}
 
 // ---- writing ----
 
@@ -368,7 +502,7 @@ bool BackUpIndex(char* block) {
   if (fileio::Close(in) != 0) ok = false;
   if (ok && fileio::Flush(out) != 0) ok = false;
   if (fileio::Close(out) != 0) ok = false;
-  if (ok && fileio::ReplaceFile(kBackupTempName, kIndexBackupName) != 0) ok = false;
+  if (ok && fileio::ReplaceAtomically(kBackupTempName, kIndexBackupName) != 0) ok = false;
   if (!ok) fileio::Remove(kBackupTempName);
   return ok;
 }
@@ -380,7 +514,7 @@ bool SaveTable(CategoryTree& tree, const Table& t) {
   bool ok = block != nullptr;
   if (ok) {
     ok = WriteIndexFile(tree, t, order, block, kIndexTempName) && BackUpIndex(block) &&
-         fileio::ReplaceFile(kIndexTempName, kIndexFileName) == 0;
+         fileio::ReplaceAtomically(kIndexTempName, kIndexFileName) == 0;
     if (!ok) fileio::Remove(kIndexTempName);
   }
   fileio::Free(block);
@@ -391,7 +525,7 @@ bool SaveTable(CategoryTree& tree, const Table& t) {
 }  // namespace
 
 uint32_t LoadIndex(CategoryTree& tree) {
-  if (g_table.count != 0 || g_table.entries) ReleaseCatalogue();
+  ReleaseCatalogue();  // the table is empty before a load; make sure of it
   size_t size = 0;
   char* text = ReadWholeFile(kIndexFileName, &size);
   if (!text) return 0;
@@ -404,7 +538,7 @@ uint32_t LoadIndex(CategoryTree& tree) {
     char* next = lf ? lf + 1 : end;
     LineResult r = StoreLine(tree, line, next, t);
     if (r == LineResult::OutOfMemory) {
-      FreeEntries(t.entries, t.count);
+      FreeTable(t);
       fileio::Free(text);
       return 0;
     }
@@ -413,8 +547,7 @@ uint32_t LoadIndex(CategoryTree& tree) {
   }
   fileio::Free(text);
 
-  // Stable, so recipes of the same title keep the file's order from one load to the next.
-  std::stable_sort(t.entries, t.entries + t.count, TitleLess);
+  SortByTitle(t);
   g_table = t;
   return t.count;
 }
@@ -430,8 +563,7 @@ int SaveIndex(CategoryTree& tree, WindowRef gaugeParent) {
 }
 
 int ReleaseCatalogue() {
-  FreeEntries(g_table.entries, g_table.count);
-  g_table = Table();
+  FreeTable(g_table);
   return 1;
 }
 

@@ -16,7 +16,7 @@ int Flush(FILE* f) {
   return ::fsync(::fileno(f)) == 0 ? 0 : EOF;
 }
 
-int ReplaceFile(const char* from, const char* to) {
+int ReplaceAtomically(const char* from, const char* to) {
   if (InjectFault()) return -1;
   return std::rename(from, to) == 0 ? 0 : -1;
 }

@@ -1,7 +1,5 @@
 // Windows side of the file layer: durable flush and the two kinds of rename.
 #include <windows.h>
-// winbase.h maps ReplaceFile to ReplaceFileA, which would rename the file layer's function.
-#undef ReplaceFile
 #include <io.h>
 #include <cstdio>
 
@@ -17,7 +15,7 @@ int Flush(FILE* f) {
   return _commit(_fileno(f)) == 0 ? 0 : EOF;
 }
 
-int ReplaceFile(const char* from, const char* to) {
+int ReplaceAtomically(const char* from, const char* to) {
   if (InjectFault()) return -1;
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
 }

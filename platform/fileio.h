@@ -2,7 +2,7 @@
 //
 // Every call that can fail goes through here, so that tests can make the n-th call fail and
 // check that what was stored before is still whole. The functions behave like their C library
-// namesakes; the two replace operations are the only ones that differ per platform
+// namesakes; the two rename operations are the only ones that differ per platform
 // (env_posix.cpp, env_windows.cpp).
 #ifndef SAUCELINS_PLATFORM_FILEIO_H
 #define SAUCELINS_PLATFORM_FILEIO_H
@@ -25,7 +25,7 @@ int Close(FILE* f);
 int Remove(const char* name);
 // Replaces `to` by `from` in one step: afterwards `to` is either the old file or the new one,
 // never missing. 0 on success; on failure both files are as they were.
-int ReplaceFile(const char* from, const char* to);
+int ReplaceAtomically(const char* from, const char* to);
 // Renames `from` to `to` only when no file named `to` exists; 0 on success.
 int RenameNoReplace(const char* from, const char* to);
 bool Exists(const char* name);

@@ -45,7 +45,7 @@ TEST_F(FileioTest, ReplaceSwapsContentsAndRenameNoReplaceRefusesExistingTarget) 
   EXPECT_EQ(Slurp("old"), "old bytes");
   EXPECT_TRUE(fileio::Exists("other"));
 
-  ASSERT_EQ(fileio::ReplaceFile("new", "old"), 0);
+  ASSERT_EQ(fileio::ReplaceAtomically("new", "old"), 0);
   EXPECT_EQ(Slurp("old"), "new bytes");
   EXPECT_FALSE(fileio::Exists("new"));
 
@@ -69,7 +69,7 @@ TEST_F(FileioTest, ArmedFaultFailsExactlyTheChosenOperationAndDoesNothing) {
   EXPECT_EQ(fileio::fault::Count(), 4);
 
   fileio::fault::Arm(1);
-  EXPECT_NE(fileio::ReplaceFile("a", "b"), 0);
+  EXPECT_NE(fileio::ReplaceAtomically("a", "b"), 0);
   EXPECT_TRUE(fileio::Exists("a"));
   EXPECT_FALSE(fileio::Exists("b"));
   fileio::fault::Arm(1);

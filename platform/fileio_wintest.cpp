@@ -56,7 +56,7 @@ TEST_F(WinFileio, ReplaceOverwritesAndRenameNoReplaceRefuses) {
   Put("other", "other");
   EXPECT_NE(fileio::RenameNoReplace("other", "old"), 0);
   EXPECT_EQ(Slurp("old"), "old bytes");
-  ASSERT_EQ(fileio::ReplaceFile("new", "old"), 0);
+  ASSERT_EQ(fileio::ReplaceAtomically("new", "old"), 0);
   EXPECT_EQ(Slurp("old"), "new bytes");
   EXPECT_EQ(Slurp("new"), "<missing>");
   ASSERT_EQ(fileio::RenameNoReplace("other", "fresh"), 0);
@@ -68,7 +68,7 @@ TEST_F(WinFileio, ReplaceFailsWhileTargetIsHeldOpenAndKeepsBoth) {
   Put("new", "new bytes");
   HANDLE h = CreateFileA("old", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_NE(fileio::ReplaceFile("new", "old"), 0);
+  EXPECT_NE(fileio::ReplaceAtomically("new", "old"), 0);
   CloseHandle(h);
   EXPECT_EQ(Slurp("old"), "old bytes");
   EXPECT_EQ(Slurp("new"), "new bytes");
