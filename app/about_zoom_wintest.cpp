@@ -44,12 +44,6 @@ bool IsBuildDate(const std::string& s) {
   return true;
 }
 
-TEST(AboutBoxWin, BuildDateTextHasTheCompilersForm) {
-  EXPECT_TRUE(IsBuildDate(BuildDateText())) << BuildDateText();
-  EXPECT_FALSE(IsBuildDate("Jan 30 1998 a 14:40:55"));
-  EXPECT_FALSE(IsBuildDate("Foo 30 1998 \xE0 14:40:55"));
-}
-
 TEST(AboutBoxWin, ShowsCreditsVersionBuildDateAndNotices) {
   std::string caption, program, version, recipes, build, notice, terms;
   bool stillOpen = false;

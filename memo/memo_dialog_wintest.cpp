@@ -101,6 +101,17 @@ class MemoDialogWin : public ::testing::Test {
         << "the dialog had to be ended by the watchdog";
   }
 
+  // Edit mode, the whole text replaced by `text`, OK.
+  void Save(RecipeEntry& entry, const std::string& text) {
+    ModalScript script;
+    script.Then([] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); }).Then([&] {
+      SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, text.c_str());
+      S::Click(S::TopDialog(), IDOK);
+    });
+    Run(entry, script);
+    EXPECT_EQ(script.StepsRun(), 2u);
+  }
+
   std::string dir_;
   std::deque<std::string> titles_;
   std::deque<RecipeEntry> entries_;
@@ -132,6 +143,15 @@ TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNoth
 }
 
 TEST_F(MemoDialogWin, RecipeWithoutMemoOpensEmptyAndOkCreatesNoFile) {
+  // No recipe at all: nothing opens.
+  {
+    ModalScript script;
+    script.Then([] { ADD_FAILURE() << "a dialog opened"; });
+    INT_PTR result = 0;
+    EXPECT_TRUE(script.Run([&] { result = RunMemoDialog(nullptr, nullptr); }));
+    EXPECT_EQ(result, -1);
+  }
+
   RecipeEntry& entry = Entry(3, "Tarte");
   ModalScript script;
   script.Then([&] {
@@ -144,17 +164,6 @@ TEST_F(MemoDialogWin, RecipeWithoutMemoOpensEmptyAndOkCreatesNoFile) {
   Run(entry, script);
   EXPECT_EQ(script.StepsRun(), 1u);
   EXPECT_TRUE(FilesHere().empty());
-}
-
-TEST_F(MemoDialogWin, NoEntryShowsNothing) {
-  ModalScript script;
-  bool ticked = false;
-  script.Then([&] { ticked = S::TopDialog() != nullptr; });
-  INT_PTR result = 0;
-  EXPECT_TRUE(script.Run([&] { result = RunMemoDialog(nullptr, nullptr); }));
-  EXPECT_EQ(result, -1);
-  EXPECT_FALSE(ticked);
-  EXPECT_EQ(script.StepsRun(), 0u);
 }
 
 TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
@@ -201,30 +210,14 @@ TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
     EXPECT_EQ(FileBytes(MemoStoreName), before);
   }
 
-  // Replaced by a shorter text, then by a longer one.
+  // Replaced by a shorter text, then by a longer one; an emptied text deletes the memo.
   for (const std::string& replacement : {std::string("court"), std::string(300, 'L')}) {
-    ModalScript script;
-    script.Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
-        .Then([&] {
-          SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, replacement.c_str());
-          S::Click(S::TopDialog(), IDOK);
-        });
-    Run(entry, script);
+    Save(entry, replacement);
     EXPECT_EQ(Stored(12), WithNul(replacement));
   }
-
-  // An emptied text deletes the memo; the neighbour stays.
-  {
-    ModalScript script;
-    script.Then([&] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
-        .Then([&] {
-          SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, "");
-          S::Click(S::TopDialog(), IDOK);
-        });
-    Run(entry, script);
-    EXPECT_EQ(Stored(12), "<status -896>");
-    EXPECT_EQ(Stored(8), WithNul("voisin"));
-  }
+  Save(entry, "");
+  EXPECT_EQ(Stored(12), "<status -896>");
+  EXPECT_EQ(Stored(8), WithNul("voisin"));
 }
 
 TEST_F(MemoDialogWin, CancelEscapeAndCloseBoxDiscardTheEdit) {
