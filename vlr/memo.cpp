@@ -64,7 +64,7 @@ int RewriteStore(const char* store, uint32_t key, VlrRecord* record) {
     int copied = VlrCopy(tempName, store, &key, record, true, false);
     if (copied == 0) {
       // One step, so the store is the old file or the new one and never missing.
-      if (fileio::ReplaceFile(tempName, store) == 0) {
+      if (fileio::ReplaceAtomically(tempName, store) == 0) {
         result = kVlrOk;
       } else {
         fileio::Remove(tempName);
