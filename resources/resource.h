@@ -121,6 +121,8 @@
 #define IDS_ABOUT_NOTICE    55   // about box: what the program is, its credits
 #define IDS_ABOUT_TERMS     56   // about box: terms of distribution
 #define IDS_BUILD_WHEN      57   // about box: build date and time, "%s \xE0 %s"
+#define IDS_SAVE_REFUSED    58   // editor: Save refused, the catalogue was not loaded
+#define IDS_EDITOR_COLUMN   59   // editor: title of the recipe list's column
 // The program's own help, one string per topic, shown in this order.
 #define IDS_HELP_TABS       300
 #define IDS_HELP_SEARCH     301
@@ -134,6 +136,61 @@
 #define IDS_PRINT_BOX       40017
 #define IDS_PRINT_ABORT     40018
 #define IDS_PRINT_FAILED    40019
+
+// saucelins-cli, the command-line tool: its help, its messages and the lines of `check`.
+#define IDS_CLI_HELP            3000
+#define IDS_CLI_VERSION         3001
+#define IDS_CLI_NO_COMMAND      3002
+#define IDS_CLI_UNKNOWN_COMMAND 3003
+#define IDS_CLI_UNKNOWN_OPTION  3004
+#define IDS_CLI_MISSING_ARG     3005
+#define IDS_CLI_EXTRA_ARG       3006
+#define IDS_CLI_BAD_NUMBER      3007
+#define IDS_CLI_BAD_DIR         3008
+#define IDS_CLI_NO_RECIPE       3009
+#define IDS_CLI_STATUS          3010   // a record-store status: its number, then its meaning
+#define IDS_CLI_BAD_TEXT        3011
+#define IDS_CLI_STDIN_ERROR     3012
+#define IDS_CLI_WRITE_ERROR     3013
+#define IDS_CLI_MEMO_CUT        3014
+// Meanings of the record-store statuses -889 (IDS_CLI_VLR_FIRST) to -900 (IDS_CLI_VLR_LAST).
+#define IDS_CLI_VLR_889         3020
+#define IDS_CLI_VLR_890         3021
+#define IDS_CLI_VLR_891         3022
+#define IDS_CLI_VLR_892         3023
+#define IDS_CLI_VLR_893         3024
+#define IDS_CLI_VLR_894         3025
+#define IDS_CLI_VLR_895         3026
+#define IDS_CLI_VLR_896         3027
+#define IDS_CLI_VLR_897         3028
+#define IDS_CLI_VLR_898         3029
+#define IDS_CLI_VLR_899         3030
+#define IDS_CLI_VLR_900         3031
+#define IDS_CLI_VLR_FIRST       IDS_CLI_VLR_889
+#define IDS_CLI_VLR_LAST        IDS_CLI_VLR_900
+#define IDS_CLI_VLR_OTHER       3032
+#define IDS_CLI_CHECK_RECIPES   3040
+#define IDS_CLI_CHECK_COMMENT   3041
+#define IDS_CLI_CHECK_BLANK     3042
+#define IDS_CLI_CHECK_FIELDS    3043
+#define IDS_CLI_CHECK_SKIPPED   3044
+#define IDS_CLI_CHECK_OPEN      3045
+#define IDS_CLI_CHECK_EMPTY     3046
+#define IDS_CLI_CHECK_INVERTED  3047
+#define IDS_CLI_CHECK_PAST_END  3048
+#define IDS_CLI_CHECK_READ      3049
+#define IDS_CLI_CHECK_CUT       3050
+#define IDS_CLI_CHECK_NUL       3051
+#define IDS_CLI_CHECK_DUPLICATE 3052
+#define IDS_CLI_QUOTED          3053
+#define IDS_CLI_CHECK_NO_STORE  3054
+#define IDS_CLI_CHECK_STORE     3055
+#define IDS_CLI_CHECK_STORE_BAD 3056
+#define IDS_CLI_CHECK_ORPHAN    3057
+#define IDS_CLI_CHECK_MEMO_BAD  3058
+#define IDS_CLI_CHECK_MEMO_TWICE 3059
+#define IDS_CLI_CHECK_SOUND     3060
+#define IDS_CLI_CHECK_PROBLEMS  3061
 
 // Private window messages
 #define WM_APP_LOAD         1025   // a window loads its data once it is on screen
