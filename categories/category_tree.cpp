@@ -195,7 +195,11 @@ struct CategoryTree::Impl {
     auto handle = byLabel.extract(it);
     handle.key().label = std::string_view(first->label, first->labelLen);
     handle.mapped().first = first;
-    byLabel.insert(std::move(handle));  // the index just shrank by one: no rehash, no throw
+    try {
+      byLabel.insert(std::move(handle));  // it just shrank by one, so it should not grow
+    } catch (const std::bad_alloc&) {
+      // The label's nodes can no longer be found by it; a later path then makes a new one.
+    }
   }
 
   void Unindex(Node* node) {
