@@ -224,8 +224,11 @@ std::vector<std::string> RunSession(CategoryTree& tree) {
   RemoveCategory(tree, CategoryFromPath(tree, "/Viandes"));  // the root is selected
   pictures.push_back(Picture(tree));
 
+  tree.Select(CategoryFromPath(tree, "/Oeufs/Brouill\xE9s"));
+  tree.Delete(CategoryFromPath(tree, "/Oeufs"));  // its next sibling is selected
+  pictures.push_back(Picture(tree));
   tree.Select(CategoryFromPath(tree, "/Poissons/Divers"));
-  tree.Delete(CategoryFromPath(tree, "/Poissons"));  // the next sibling is selected
+  tree.Delete(CategoryFromPath(tree, "/Poissons"));  // the last child: the root is selected
   pictures.push_back(Picture(tree));
 
   // A sorted insertion among siblings that are no longer in order.
