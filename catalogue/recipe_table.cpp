@@ -46,6 +46,9 @@ struct Table {
 };
 Table g_table;
 
+IndexLineObserver g_lineObserver = nullptr;
+void* g_lineObserverContext = nullptr;
+
 // A copy of [s, s + n) as a C string, kept until the table is released; null when out of memory.
 char* StoreText(Table& t, const char* s, size_t n) {
   TextBlock* b = t.texts;
@@ -169,11 +172,22 @@ char* ReadWholeFile(const char* name, size_t* size) {
 
 enum class LineResult { Skipped, Stored, OutOfMemory };
 
-// Turns one line into the next entry, growing the table by kGrowth when it is full.
-LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t) {
-  if (*line == '!' || *line == '#' || *line == '\r' || *line == '\n') return LineResult::Skipped;
+// Turns one line into the next entry, growing the table by kGrowth when it is full. A skipped
+// line gets its reason in *skipped.
+LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t, const char** skipped) {
+  if (*line == '!' || *line == '#') {
+    *skipped = "comment";
+    return LineResult::Skipped;
+  }
+  if (*line == '\r' || *line == '\n') {
+    *skipped = "blank";
+    return LineResult::Skipped;
+  }
   Field f[kFields];
-  if (SplitLine(line, end, f) < kFields) return LineResult::Skipped;
+  if (SplitLine(line, end, f) < kFields) {
+    *skipped = "fields";
+    return LineResult::Skipped;
+  }
   for (int i = 1; i < kFields; ++i) TrimSpaces(&f[i]);
 
   if (t.count % kGrowth == 0) {
@@ -533,10 +547,16 @@ uint32_t LoadIndex(CategoryTree& tree) {
   // Built aside and published only when whole: a failed load leaves the table empty.
   Table t;
   char* end = text + size;
+  uint32_t lineNumber = 0;
   for (char* line = text; line < end;) {
     char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
     char* next = lf ? lf + 1 : end;
-    LineResult r = StoreLine(tree, line, next, t);
+    ++lineNumber;
+    const char* skipped = nullptr;
+    LineResult r = StoreLine(tree, line, next, t, &skipped);
+    if (r == LineResult::Skipped && g_lineObserver) {
+      g_lineObserver(g_lineObserverContext, lineNumber, skipped);
+    }
     if (r == LineResult::OutOfMemory) {
       FreeTable(t);
       fileio::Free(text);
@@ -560,6 +580,11 @@ int SaveIndex(CategoryTree& tree, WindowRef gaugeParent) {
   bool ok = SaveTable(tree, g_table);
   CloseGauge();
   return ok ? 1 : 0;
+}
+
+void SetIndexLineObserver(IndexLineObserver observer, void* context) {
+  g_lineObserver = observer;
+  g_lineObserverContext = context;
 }
 
 int ReleaseCatalogue() {

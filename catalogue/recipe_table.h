@@ -10,9 +10,9 @@
 
 // One line of the index file.
 struct RecipeEntry {
-  char* title;             // owned
+  char* title;             // held by the table until ReleaseCatalogue
   uint32_t recipeId;       // column 1; also the key of the recipe's memo
-  const char* dataFile;    // kSharedDataFile (not owned) or an owned copy
+  const char* dataFile;    // kSharedDataFile, or a copy held by the table
   uint32_t extraUnsigned;  // column 3, kept and written back unchanged
   uint32_t textStart;      // column 4
   uint32_t textEnd;        // column 5, just past the text
@@ -30,6 +30,13 @@ uint32_t LoadIndex(CategoryTree& tree);
 // Rewrites the index from the table (paths from `tree`), with the gauge over gaugeParent.
 // 1 on success, 0 on failure; a failed save leaves the previous index as it was.
 int SaveIndex(CategoryTree& tree, WindowRef gaugeParent);
+// Told about every line LoadIndex leaves out: its number (from 1) and why, as a short tag:
+// "comment" ('!' or '#' first), "blank" (empty line) or "fields" (fewer than 8 columns).
+// Comments and blank lines are normal in an index; a "fields" line is a recipe lost. One
+// observer for the process; null stops the reports.
+typedef void (*IndexLineObserver)(void* context, uint32_t lineNumber, const char* reason);
+void SetIndexLineObserver(IndexLineObserver observer, void* context);
+
 // Frees every entry; the table is empty afterwards. Always 1.
 int ReleaseCatalogue();
 RecipeEntry* RecipeEntries();
