@@ -27,7 +27,7 @@ struct PrintState {
 
 PrintState g_print = {};
 
-// A GDI or window handle owned by a scope.
+// A GDI handle owned by a scope.
 template <typename Handle, auto Release>
 class Unique {
  public:
