@@ -61,8 +61,10 @@ inline DWORD EnsureFilePrinter(const char** step) {
   std::memcpy(processor, kPrintProcessor, sizeof processor);
   PRINTER_DEFAULTSA admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE printer = nullptr;
+  bool present = false;
   if (OpenPrinterA(name, &printer, &admin)) {
     // Already there; a printer left by an earlier setup may still name the wrong processor.
+    // (A printer deleted in this process can still be opened, but not read.)
     DWORD needed = 0;
     GetPrinterA(printer, 2, nullptr, 0, &needed);
     std::vector<BYTE> buf(needed + sizeof(PRINTER_INFO_2A));
@@ -70,7 +72,9 @@ inline DWORD EnsureFilePrinter(const char** step) {
     *step = "GetPrinterA";
     if (!GetPrinterA(printer, 2, buf.data(), static_cast<DWORD>(buf.size()), &needed)) {
       error = GetLastError();
+      if (error == ERROR_INVALID_PRINTER_NAME) error = 0;
     } else {
+      present = true;
       auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buf.data());
       if (!info->pPrintProcessor || lstrcmpiA(info->pPrintProcessor, processor) != 0) {
         info->pPrintProcessor = processor;
@@ -80,7 +84,8 @@ inline DWORD EnsureFilePrinter(const char** step) {
     }
     ClosePrinter(printer);
     if (error) return error;
-  } else {
+  }
+  if (!present) {
     char dir[MAX_PATH];
     DWORD needed = 0;
     *step = "GetPrinterDriverDirectoryA";
