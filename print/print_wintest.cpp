@@ -259,7 +259,7 @@ TEST_F(PrintPages, EmptyTextAndLongTitle) {
 // (a paragraph's last word is not measured and may pass the margin).
 std::string LongRecipe(size_t bytes) {
   const char* words[] = {"Ajouter", "le", "sel,", "le", "poivre", "et", "la", "farine;",
-                         "remuer", "doucement", "pendant", "cinq", "minutes", "à", "feu", "vif."};
+                         "remuer", "doucement", "pendant", "cinq", "minutes", "\xE0", "feu", "vif."};
   std::string text;
   unsigned n = 0;
   while (text.size() < bytes) {
