@@ -4,7 +4,10 @@
 // window runs on every selection (goal: under 1 ms), of an in-place replacement, an append
 // and a rewrite, and the bytes an in-place replacement writes, checked two ways: the
 // process's write() byte count (/proc/self/io) and a comparison of the file before and after.
-// Exit status 1 when a check fails.
+// The same figures also go out as figure lines (bench/bench_figures.h). Exit status 1 when a
+// check fails.
+//
+// Usage: vlr_bench [--tiny]   (--tiny: 500 memos, to check that it runs)
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,13 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "vlr/memo.h"
 #include "vlr/vlr.h"
 #include "vlr/vlr_format.h"
 
 namespace {
 
-constexpr uint32_t kMemos = 10000;
+uint32_t kMemos = 10000;  // 500 with --tiny
 typedef std::chrono::steady_clock Clock;
 
 double Micros(Clock::time_point a, Clock::time_point b) {
@@ -42,6 +46,10 @@ struct Stats {
   void Print(const char* what) {
     std::printf("%-44s median %9.1f us   p90 %9.1f us   max %9.1f us   (%zu runs)\n", what,
                 Quantile(0.5), Quantile(0.9), Quantile(1.0), samples.size());
+  }
+  // The median as a figure line, in ms, the store's memo count as the size.
+  void Figure(const char* what, const char* goal = "-") {
+    bench::Figure(what, kMemos, samples.size(), Quantile(0.5) / 1000.0, -1, goal);
   }
 };
 
@@ -82,7 +90,8 @@ void Expect(bool ok, const char* what) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--tiny") == 0) kMemos = 500;
   char folder[] = "/tmp/vlr_bench_XXXXXX";
   if (!mkdtemp(folder) || chdir(folder) != 0) {
     std::perror("temporary folder");
@@ -104,14 +113,16 @@ int main() {
       std::printf("WriteMemo(%u) failed: %d\n", id, rc);
       return 1;
     }
-    if (id > kMemos - 1000) ((id - 1) % 50 == 0 ? growRewrite : append).Add(Micros(t0, t1));
+    if (id > kMemos - kMemos / 10) ((id - 1) % 50 == 0 ? growRewrite : append).Add(Micros(t0, t1));
   }
   auto fillEnd = Clock::now();
-  std::printf("%-44s %9.2f s (%u rewrites, %u appends)\n", "filling 10,000 memos one by one",
+  std::printf("filling %u memos one by one %17s %9.2f s (%u rewrites, %u appends)\n", kMemos, "",
               Micros(fillStart, fillEnd) / 1e6, kMemos / 50, kMemos - kMemos / 50);
   std::printf("store size %zu bytes\n", ReadAll(store).size());
-  append.Print("append (store of 9,000-10,000 memos)");
+  append.Print("append (last tenth of the fill)");
   growRewrite.Print("rewrite, directory full (same stores)");
+  append.Figure("memo append, directory with room (last tenth of the fill)");
+  growRewrite.Figure("memo store rewrite, directory full (last tenth of the fill)");
 
   // The probe of the main window: open, find, close.
   Stats probe, probeMissing, dialogRead;
@@ -143,6 +154,9 @@ int main() {
   probe.Print("probe, memo present (goal < 1000 us)");
   probeMissing.Print("probe, memo absent (whole directory scanned)");
   dialogRead.Print("read into the dialog's 2048-byte buffer");
+  probe.Figure("memo probe (open, find, close), memo present", "1");
+  probeMissing.Figure("memo probe, memo absent");
+  dialogRead.Figure("memo read into the dialog's buffer");
   Expect(probe.Quantile(0.5) < 1000.0, "probe median under 1 ms");
   if (haveIo) {
     std::printf("%-44s %lld bytes read per probe (header 28 + count 4 + %u entries x 16 = %u)\n",
@@ -163,14 +177,15 @@ int main() {
     Expect(rc == 0, "in-place replacement");
   }
   inPlace.Print("in-place replacement");
+  inPlace.Figure("memo replacement in place");
 
   // What one in-place replacement writes: the record, the count and one entry, nothing else.
   {
-    const uint32_t id = 4321;
+    const uint32_t id = std::min<uint32_t>(4321, kMemos / 2);
     VlrStatus status;
     VlrFile* file = VlrOpen(store, "rb", &status);
     int32_t index = file ? VlrFind(file, id) : -1;
-    Expect(index >= 0, "memo 4321 present");
+    Expect(index >= 0, "memo to replace present");
     if (index < 0) return 1;
     const VlrEntry entry = file->directory[index];
     VlrClose(file);
@@ -200,6 +215,8 @@ int main() {
       std::printf("%-44s %lld bytes written (record %zu + count 4 + entry 16 = %zu)\n",
                   "in-place replacement, write() bytes", wa - wb, text.size() + 1,
                   text.size() + 1 + 4 + 16);
+      bench::Figure("bytes written by a replacement in place (floor: record, count, entry)", kMemos, 1,
+                    static_cast<double>(wa - wb), static_cast<double>(text.size() + 1 + 4 + 16), "-", "B");
       Expect(wa - wb == static_cast<long long>(text.size() + 1 + 4 + 16),
              "exactly the record, the count and one entry written");
     }
@@ -221,8 +238,10 @@ int main() {
     deletion.Add(Micros(t0, Clock::now()));
     Expect(rc == 0, "deletion");
   }
-  longer.Print("rewrite, longer replacement (10,000 memos)");
+  longer.Print("rewrite, longer replacement (whole store)");
   deletion.Print("rewrite, deletion");
+  longer.Figure("memo store rewrite, longer replacement");
+  deletion.Figure("memo store rewrite, deletion");
   Expect(ReadMemo(store, 105, nullptr, nullptr) == kVlrNotFound, "deleted memo gone");
 
   std::error_code ignored;
