@@ -13,16 +13,12 @@
 #include "catalogue/recipe_table.h"
 #include "categories/history_win32.h"
 #include "categories/tree_view_win32.h"
+#include "editor/category_editor_win32.h"
 #include "memo/memo_dialog_win32.h"
 #include "print/print_win32.h"
 #include "resources/resource.h"
 #include "resources/text_helpers_win32.h"
 #include "vlr/memo.h"
-
-#if __has_include("editor/editor_win32.h")
-#include "editor/editor_win32.h"
-#define SAUCELINS_HAVE_EDITOR 1
-#endif
 
 namespace {
 
@@ -207,7 +203,7 @@ void OnReload(HWND window) {
   MainWindowState& s = State();
   ClearCategories(s.tree);
   // The lists hold entries and nodes as item data: they go before what they point to.
-  SendMessageA(Item(window, IDC_RECIPE_LIST), LB_RESETCONTENT, 0, 0);
+  EmptyRecipeList(Item(window, IDC_RECIPE_LIST), 0);
   SendMessageA(Item(window, IDC_HISTORY), CB_RESETCONTENT, 0, 0);
   EnableMemoButtons(window, false, false);
   ReleaseCatalogue();
@@ -307,9 +303,7 @@ void OnCommand(HWND window, int id, int code) {
       }
       break;
     case IDC_EDITOR_OPEN:
-#ifdef SAUCELINS_HAVE_EDITOR
       RunCategoryEditor(window);
-#endif
       PostMessageA(window, WM_APP_RELOAD, 0, 0);
       break;
     case IDC_QUIT:
@@ -352,7 +346,7 @@ void OnClose(HWND window) {
   if (!s.released) {
     s.released = true;
     SetFontStep(nullptr, 0);
-    SendMessageA(Item(window, IDC_RECIPE_LIST), LB_RESETCONTENT, 0, 0);
+    EmptyRecipeList(Item(window, IDC_RECIPE_LIST), 0);
     ReleaseCatalogue();
     // The dialog class is shared by every dialog of the process: give it its icon back
     // before this one goes.

@@ -46,6 +46,11 @@ CategoryNode HistoryNode(HWND history, int index) {
 }  // namespace
 
 void EmptyRecipeList(HWND list, uint32_t expected) {
+  // Emptying a list box sends its owner one WM_DELETEITEM per line that has item data; for a
+  // whole catalogue that costs more than the emptying itself, and nobody listens. Lines whose
+  // data is cleared first go without a word.
+  const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) SendMessageA(list, LB_SETITEMDATA, i, 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   // Titles are short; 32 bytes each is a fair first guess and only a hint to the control.
   if (expected > 0) SendMessageA(list, LB_INITSTORAGE, expected, static_cast<LPARAM>(expected) * 32);
