@@ -475,6 +475,11 @@ bool WriteIndexFile(CategoryTree& tree, const Table& t, const WriteKey* order, c
     w.PutUnsigned(e.textEnd);
     w.Put("\t", 1);
     w.PutText(path);
+    // The reader trims spaces off the column: a last label ending in a space ("Tartes ")
+    // would come back as another category ("Tartes"), or as the root for a label of spaces.
+    // A closing "/" keeps the label whole and reads back as the same category.
+    const size_t pathLen = std::strlen(path);
+    if (pathLen > 0 && path[pathLen - 1] == ' ') w.Put("/", 1);
     w.Put("\t", 1);
     w.PutText(e.dataFile);
     w.Put("\t", 1);

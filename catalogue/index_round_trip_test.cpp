@@ -1,0 +1,93 @@
+// Cases the index fuzz target found where a save did not read back as the same catalogue.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "catalogue/recipe_table.h"
+
+namespace {
+
+void Put(const char* name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string Slurp(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Line(const std::string& id, const std::string& path) {
+  return id + "\tRecette " + id + "\t0\t0\t10\t" + path + "\tGourmix.Dat\t0\r\n";
+}
+
+class IndexRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/index_round_trip_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    ReleaseCatalogue();
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  uint32_t Load(const std::string& index) {
+    ReleaseCatalogue();
+    tree_.reset(new CategoryTree);
+    Put(kIndexFileName, index);
+    return LoadIndex(*tree_);
+  }
+  // Each recipe's category path, by recipe number.
+  std::map<uint32_t, std::string> Paths() {
+    std::map<uint32_t, std::string> paths;
+    for (uint32_t i = 0; i < RecipeCount(); ++i) {
+      paths[RecipeEntries()[i].recipeId] = PathOfCategory(*tree_, RecipeEntries()[i].category);
+    }
+    return paths;
+  }
+  std::filesystem::path dir_, previous_;
+  std::unique_ptr<CategoryTree> tree_{new CategoryTree};
+};
+
+TEST_F(IndexRoundTrip, ALabelEndingInASpaceComesBackWhole) {
+  // A closing "/" keeps the space: the column's trailing spaces are trimmed on reading.
+  ASSERT_EQ(Load(Line("1", "/Tartes /") + Line("2", "/ /") + Line("3", "/Tartes") +
+                 Line("4", "/ /Sous")),
+            4u);
+  const std::map<uint32_t, std::string> before = Paths();
+  EXPECT_EQ(before.at(1), "/Tartes ");
+  EXPECT_EQ(before.at(2), "/ ");
+  const size_t nodes = tree_->NodeCount();
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  const std::string saved = Slurp(kIndexFileName);
+  EXPECT_NE(saved.find("\t/Tartes /\t"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\t/ /\t"), std::string::npos) << saved;
+
+  ASSERT_EQ(Load(saved), 4u);
+  EXPECT_EQ(Paths(), before);
+  EXPECT_EQ(tree_->NodeCount(), nodes);
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName), saved);
+}
+
+TEST_F(IndexRoundTrip, ACategoryRenamedWithATrailingSpaceKeepsItsRecipes) {
+  ASSERT_EQ(Load(Line("1", "/Desserts") + Line("2", "/Plats")), 2u);
+  CategoryNode desserts = RecipeEntries()[0].category;
+  ASSERT_TRUE(SetCategoryLabel(*tree_, desserts, "Desserts "));
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  ASSERT_EQ(Load(Slurp(kIndexFileName)), 2u);
+  EXPECT_EQ(Paths().at(1), "/Desserts ");
+  EXPECT_EQ(tree_->NodeCount(), 3u);  // the root, "Desserts " and "Plats": nothing split off
+}
+
+}  // namespace
