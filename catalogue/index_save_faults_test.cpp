@@ -1,0 +1,244 @@
+// Every file and memory call of an index save fails in turn, in each situation a save meets:
+// a first save, a save with and without a backup already there, recipes filed at the root, a
+// catalogue large enough for the gauge and for several write blocks, an empty catalogue, and
+// the temporary files a crash in an earlier save left behind. After each failure the index is
+// the previous one byte for byte (or still absent), the backup is the previous backup or the
+// previous index, nothing else is left, the table and the gauge are as before, and the same
+// save then succeeds.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue/gauge.h"
+#include "catalogue/recipe_table.h"
+#include "platform/fileio.h"
+
+namespace {
+
+const char kIndexTemp[] = "Gourmix.Tmp";
+const char kBackupTemp[] = "Gourmix.Tbk";
+
+void Put(const char* name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string Slurp(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Exists(const char* name) { return std::filesystem::exists(name); }
+
+std::set<std::string> FilesHere() {
+  std::set<std::string> names;
+  for (auto& e : std::filesystem::directory_iterator(".")) names.insert(e.path().filename().string());
+  return names;
+}
+
+void RemoveAllHere() {
+  for (auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e.path());
+}
+
+std::string Line(uint32_t id, const std::string& title, const std::string& path) {
+  return std::to_string(id) + "\t" + title + "\t0\t" + std::to_string(id * 10) + "\t" +
+         std::to_string(id * 10 + 9) + "\t" + path + "\tGourmix.Dat\t0\r\n";
+}
+
+// A gauge window that only counts what it is asked to do.
+struct GaugeLog {
+  int opened = 0, closed = 0, painted = 0;
+};
+GaugeLog g_gauge;
+const GaugeBackend kRecordingGauge = {
+    [](WindowRef) {
+      ++g_gauge.opened;
+      return true;
+    },
+    [](const char*) {},
+    [](int32_t) { ++g_gauge.painted; },
+    [] { ++g_gauge.closed; }};
+
+struct Scenario {
+  const char* name;
+  std::string catalogue;  // what the table holds, as an index
+  bool oldIndex;          // an index is on disk when the save starts
+  bool oldBackup;         // and a backup from an earlier save
+  bool staleTemps;        // an earlier save crashed and left its temporary files
+  bool gauge;             // large enough for the save's gauge (500 recipes)
+};
+
+std::string ManyRecipes(uint32_t n, const char* prefix) {
+  std::string index;
+  for (uint32_t i = 0; i < n; ++i) {
+    index += Line(1000 + i, std::string(prefix) + " num\xE9ro " + std::to_string((i * 37) % n),
+                  "/Cat\xE9gorie " + std::to_string(i % 9) + "/Sous-cat\xE9gorie " +
+                      std::to_string(i % 4));
+  }
+  return index;
+}
+
+class IndexSaveFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fileio::fault::ResetCount();
+    char pattern[] = "/tmp/index_save_faults_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    SetGaugeBackend(nullptr);
+    SetGaugeRange(0);
+  }
+  void TearDown() override {
+    ReleaseCatalogue();
+    fileio::fault::ResetCount();
+    SetGaugeBackend(nullptr);
+    SetGaugeRange(0);
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  // The table as list controls see it: where each entry lies and what it holds.
+  struct Seen {
+    const RecipeEntry* at;
+    uint32_t id;
+    CategoryNode category;
+    std::string title;
+  };
+  std::vector<Seen> Table() {
+    std::vector<Seen> seen;
+    for (uint32_t i = 0; i < RecipeCount(); ++i) {
+      const RecipeEntry& e = RecipeEntries()[i];
+      seen.push_back({&e, e.recipeId, e.category, e.title});
+    }
+    return seen;
+  }
+  static bool Same(const std::vector<Seen>& a, const std::vector<Seen>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (a[i].at != b[i].at || a[i].id != b[i].id || a[i].category != b[i].category ||
+          a[i].title != b[i].title)
+        return false;
+    }
+    return true;
+  }
+
+  std::filesystem::path dir_, previous_;
+};
+
+TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
+  const std::string old = "# l'index d'avant\r\n" + Line(9, "Vieux", "/V") + "trop\tcourte\n";
+  const std::string previousBackup = "la sauvegarde d'avant\r\n";
+  const std::string small = Line(3, "Miel", "/A") + Line(2, "Abricot", "/A/Z") +
+                            Line(4, "Brioche", "/B") + Line(1, "Zeste", "/B");
+  const std::string atRoot = Line(7, "A la racine", "/") + Line(8, "Aussi", "") +
+                             Line(5, "Tarte", "/Desserts") + Line(6, "Tarte", "/Desserts") +
+                             Line(10, "Nom de la racine", "Toutes les recettes");
+  const Scenario scenarios[] = {
+      {"first save", small, false, false, false, false},
+      {"index, no backup yet", small, true, false, false, false},
+      {"index and backup", small, true, true, false, false},
+      {"recipes at the root", atRoot, true, true, false, false},
+      {"1200 recipes, gauge", ManyRecipes(1200, "Recette au nom assez long"), true, true, false, true},
+      {"empty catalogue", "", true, true, false, false},
+      {"after a crash", small, true, true, true, false},
+  };
+  long total = 0;
+  for (const Scenario& s : scenarios) {
+    SCOPED_TRACE(s.name);
+    RemoveAllHere();
+    ReleaseCatalogue();
+    CategoryTree tree;
+    Put(kIndexFileName, s.catalogue);
+    const uint32_t count = s.catalogue.empty() ? 0 : LoadIndex(tree);
+    ASSERT_EQ(count == 0, s.catalogue.empty());
+    SetGaugeRange(static_cast<int32_t>(count));
+    SetGaugeBackend(s.gauge ? &kRecordingGauge : nullptr);
+
+    // What a save that goes through writes.
+    ASSERT_EQ(SaveIndex(tree, nullptr), 1);
+    const std::string expected = Slurp(kIndexFileName);
+    if (s.gauge) ASSERT_GT(expected.size(), 65536u) << "meant to take several write blocks";
+    const std::vector<Seen> table = Table();
+
+    long injected = 0;
+    for (long failAt = 1;; ++failAt) {
+      SCOPED_TRACE(failAt);
+      ASSERT_LT(failAt, 1000);
+      RemoveAllHere();
+      if (s.oldIndex) Put(kIndexFileName, old);
+      if (s.oldBackup) Put(kIndexBackupName, previousBackup);
+      if (s.staleTemps) {
+        Put(kIndexTemp, "la moiti\xE9 d'un index\r\n1\tCoup");
+        Put(kBackupTemp, std::string(70000, 'b'));
+      }
+      g_gauge = GaugeLog();
+
+      fileio::fault::ResetCount();
+      fileio::fault::Arm(failAt);
+      const int r = SaveIndex(tree, nullptr);
+      const bool fired = fileio::fault::Fired();
+      fileio::fault::Disarm();
+
+      // The table never moves and is in title order again; the gauge is closed.
+      EXPECT_TRUE(Same(Table(), table));
+      EXPECT_FALSE(GaugeIsOpen());
+      EXPECT_EQ(g_gauge.opened, g_gauge.closed);
+      if (s.gauge) EXPECT_EQ(g_gauge.opened, 1);
+
+      std::set<std::string> files = FilesHere();
+      if (r == 1) {
+        EXPECT_EQ(Slurp(kIndexFileName), expected);
+        if (s.oldIndex) EXPECT_EQ(Slurp(kIndexBackupName), old);
+        std::set<std::string> want = {kIndexFileName};
+        if (s.oldIndex || s.oldBackup) want.insert(kIndexBackupName);
+        EXPECT_EQ(files, want) << "a save that succeeded left other files";
+      } else {
+        EXPECT_TRUE(fired) << "a save failed with no failing call";
+        if (s.oldIndex) {
+          EXPECT_EQ(Slurp(kIndexFileName), old) << "the previous index was changed";
+        } else {
+          EXPECT_FALSE(Exists(kIndexFileName)) << "a failed first save left an index";
+        }
+        if (s.oldBackup) {
+          const std::string backup = Slurp(kIndexBackupName);
+          EXPECT_TRUE(backup == previousBackup || backup == old) << "the backup was damaged";
+        } else if (Exists(kIndexBackupName)) {
+          EXPECT_EQ(Slurp(kIndexBackupName), old) << "a backup that is not the previous index";
+        }
+        // The temporary files of a failed save are gone; only a crash's may still be there.
+        files.erase(kIndexFileName);
+        files.erase(kIndexBackupName);
+        if (s.staleTemps) {
+          files.erase(kIndexTemp);
+          files.erase(kBackupTemp);
+        }
+        EXPECT_TRUE(files.empty()) << "a failed save left " << *files.begin();
+      }
+      if (!fired) {
+        EXPECT_EQ(r, 1);
+        break;
+      }
+      ++injected;
+      // The disk is still fit for the same save.
+      ASSERT_EQ(SaveIndex(tree, nullptr), 1);
+      EXPECT_EQ(Slurp(kIndexFileName), expected);
+    }
+    // Allocations, the opens, writes, flushes and closes of both files, both replaces.
+    EXPECT_GE(injected, s.oldIndex ? 12 : 6);
+    std::printf("[ faults   ] %-24s %3ld failing calls checked\n", s.name, injected);
+    total += injected;
+  }
+  std::printf("[ faults   ] index save total %ld failing calls checked\n", total);
+}
+
+}  // namespace
