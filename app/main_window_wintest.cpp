@@ -532,6 +532,35 @@ TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
   EXPECT_EQ(History(), std::vector<std::string>{"Toutes les recettes"});
 }
 
+TEST_F(MainWindow, EditorCommandOpensTheEditorOnItsTabThenReloads) {
+  WriteCatalogue(Catalogue());
+  Open();
+  Command(IDM_RECIPES_TAB);
+  ASSERT_EQ(Listed().size(), 6u);
+  SetDlgItemTextA(window_, IDC_TOTAL, "");
+  std::string title;
+  int tabWhileOpen = -1;
+  Script script;
+  script.OnDialog(window_, [&](HWND editor) {
+    title = S::Text(editor);
+    tabWhileOpen = Tab();
+    PostMessageA(editor, WM_COMMAND, IDC_QUIT, 0);
+  });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_EDITOR); }));
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && Text(IDC_TOTAL).empty();) {
+    Pump();
+    Sleep(5);
+  }
+  EXPECT_EQ(title, Str(IDS_EDITOR_TITLE));
+  EXPECT_EQ(tabWhileOpen, 2);
+  EXPECT_EQ(Text(IDC_TOTAL), "6 Recettes");
+  EXPECT_TRUE(Listed().empty());
+  EXPECT_TRUE(History().empty());
+  EXPECT_EQ(TreeLabel(TreeSelection()), "Toutes les recettes");
+  Command(IDM_RECIPES_TAB);
+  EXPECT_EQ(Listed(), kAllTitles);
+}
+
 TEST_F(MainWindow, PrintWithoutASelectedRecipeSaysSo) {
   WriteCatalogue(Catalogue());
   Open();
