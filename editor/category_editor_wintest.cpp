@@ -1,0 +1,577 @@
+// The category editor under Wine: the real dialog from template 106, run modally on a small
+// catalogue in a temporary folder and driven from its own loop as a user would drive it:
+// buttons, typed labels, Return and Escape, message boxes answered.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/recipe_table.h"
+#include "editor/editor_state_win32.h"
+#include "editor/editor_wintest_util.h"
+#include "resources/resource.h"
+
+namespace {
+
+using namespace editor_test;
+
+// Windows-1252 bytes, as the index holds them.
+const std::vector<Recipe> kCatalogue = {
+    {101, "Tarte aux pommes", "/Desserts/Tartes"},
+    {102, "Tarte au citron", "/Desserts/Tartes"},
+    {103, "Tarte tatin", "/Desserts/Tartes"},
+    {104, "G\xE2teau basque", "/Desserts"},
+    {105, "Boeuf bourguignon", "/Plats/Viandes/Boeuf"},
+    {106, "Blanquette", "/Plats/Viandes/Veau"},
+    {107, "Omelette", "/Plats"},
+    {108, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
+    {109, "Pain de campagne", "/"},
+};
+const std::string kEntrees = "Entr\xE9" "es";
+
+std::string Count(int n) {
+  char buf[128];
+  wsprintfA(buf, Str(n <= 1 ? IDS_COUNT_SINGULAR : IDS_COUNT_PLURAL).c_str(), n);
+  return buf;
+}
+
+class CategoryEditor : public EditorTest {};
+
+TEST_F(CategoryEditor, OpensOnTheRootWithItsOwnRecipesAndListsOnlyACategorysOwn) {
+  WriteCatalogue(kCatalogue);
+  Script script;
+  script.Until(Loaded).Do([] {
+    EXPECT_EQ(Text(Dialog()), "Cr\xE9" "ation des cat\xE9gories");
+    EXPECT_EQ(ItemText(IDC_EDITOR_SAVE), "&Sauver");
+    EXPECT_EQ(ItemText(IDC_EDITOR_HELP), "&Aide");
+    EXPECT_EQ(ItemText(IDC_QUIT), "&Fermer");
+    EXPECT_EQ(ItemText(IDC_EDITOR_CREATE), "&Nouvelle cat\xE9gorie");
+    EXPECT_EQ(ItemText(IDC_EDITOR_DESTROY), "S&upprimer la cat\xE9gorie");
+    EXPECT_EQ(ItemText(IDC_EDITOR_RENAME), "&Renommer la cat\xE9gorie");
+
+    // One column, titled from the string table, as wide as the list minus 20 pixels.
+    char title[32] = {};
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.pszText = title;
+    column.cchTextMax = sizeof title;
+    ASSERT_TRUE(SendMessageA(List(), LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ(title, "Recette");
+    EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
+    RECT r;
+    GetWindowRect(List(), &r);
+    EXPECT_EQ(column.cx, r.right - r.left - 20);
+    EXPECT_FALSE(SendMessageA(List(), LVM_GETCOLUMNA, 1, reinterpret_cast<LPARAM>(&column)));
+
+    // The root is selected and what is filed directly there is listed at once.
+    EXPECT_EQ(Selection(), Root());
+    EXPECT_EQ(Label(Root()), "Toutes les recettes");
+    EXPECT_EQ(Children(Root()), (std::vector<std::string>{"Desserts", kEntrees, "Plats"}));
+    EXPECT_EQ(Listed(), std::vector<std::string>{"Pain de campagne"});
+    EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), Count(1));
+
+    // Only a category's own recipes, in title order; the count agrees in number.
+    Select(Find({"Desserts", "Tartes"}));
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"Tarte au citron", "Tarte aux pommes", "Tarte tatin"}));
+    EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), "3 recettes dans cette cat\xE9gorie");
+    Select(Find({"Plats", "Viandes"}));
+    EXPECT_TRUE(Listed().empty());
+    EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), "0 recette dans cette cat\xE9gorie");
+    Select(Find({"Desserts"}));
+    EXPECT_EQ(Listed(), std::vector<std::string>{"G\xE2teau basque"});
+    EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), Count(1));
+    Select(Root());
+    EXPECT_EQ(Listed(), std::vector<std::string>{"Pain de campagne"});
+
+    // Each item carries its recipe.
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    ASSERT_TRUE(SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const RecipeEntry* entry = reinterpret_cast<const RecipeEntry*>(item.lParam);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->recipeId, 109u);
+    EXPECT_EQ(entry->category, Editor().tree.Root());
+    EXPECT_FALSE(Editor().modified);
+  });
+  script.Do([] { Command(IDC_QUIT); });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(editorResult_, 0);
+}
+
+TEST_F(CategoryEditor, CreateRenameAndDeleteWithRecipesAtEveryLevel) {
+  WriteCatalogue(kCatalogue);
+  SeenBox no, cancel, yes, root, discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([] {
+        Select(Find({"Desserts"}));
+        Command(IDC_EDITOR_CREATE);
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        // A new category starts with an empty label, appended after its last sibling.
+        EXPECT_EQ(Text(LabelEdit()), "");
+        Type("Cr\xE8mes");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until([] {
+        if (LabelEdit()) return false;
+        EXPECT_EQ(Children(Find({"Desserts"})), (std::vector<std::string>{"Tartes", "Cr\xE8mes"}));
+        EXPECT_TRUE(Expanded(Find({"Desserts", "Cr\xE8mes"})));
+        EXPECT_TRUE(Editor().modified);
+        Select(Find({"Desserts", "Cr\xE8mes"}));
+        Command(IDC_EDITOR_RENAME);
+        return true;
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        EXPECT_EQ(Text(LabelEdit()), "Cr\xE8mes");
+        Type("Cr\xE8mes et flans");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until([] {
+        if (LabelEdit()) return false;
+        EXPECT_NE(Find({"Desserts", "Cr\xE8mes et flans"}), nullptr);
+        EXPECT_EQ(Find({"Desserts", "Cr\xE8mes"}), nullptr);
+        // Plats holds a recipe, and so do its grandchildren Boeuf and Veau.
+        Select(Find({"Plats"}));
+        Command(IDC_EDITOR_DESTROY);
+        return true;
+      })
+      .Until(AnswerBox(&no, IDNO))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_NE(Find({"Plats", "Viandes", "Veau"}), nullptr);
+        Command(IDC_EDITOR_DESTROY);
+      })
+      .Until(AnswerBox(&cancel, IDCANCEL))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_NE(Find({"Plats"}), nullptr);
+        Command(IDC_EDITOR_DESTROY);
+      })
+      .Until(AnswerBox(&yes, IDYES))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_EQ(Find({"Plats"}), nullptr);
+        EXPECT_EQ(Children(Root()), (std::vector<std::string>{"Desserts", kEntrees}));
+        // The parent is selected and lists the recipes of all three levels.
+        EXPECT_EQ(Selection(), Root());
+        EXPECT_EQ(Listed(), (std::vector<std::string>{"Blanquette", "Boeuf bourguignon", "Omelette",
+                                                      "Pain de campagne"}));
+        EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), "4 recettes dans cette cat\xE9gorie");
+        for (uint32_t i = 0; i < RecipeCount(); ++i) {
+          const RecipeEntry& e = RecipeEntries()[i];
+          if (e.recipeId >= 105 && e.recipeId <= 107) {
+            EXPECT_EQ(e.category, Editor().tree.Root()) << e.title;
+          }
+        }
+        Command(IDC_EDITOR_DESTROY);  // on the root
+      })
+      .Until(AnswerBox(&root, IDOK))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_EQ(Label(Root()), "Toutes les recettes");
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+
+  EXPECT_EQ(no.caption, "Saucelins");
+  EXPECT_EQ(no.text, Str(IDS_CONFIRM_DELETE));
+  EXPECT_EQ(no.buttons, (1u << IDYES) | (1u << IDNO) | (1u << IDCANCEL));
+  EXPECT_EQ(no.icon, nullptr);
+  EXPECT_TRUE(cancel.seen && yes.seen);
+  EXPECT_EQ(root.text, "Cet \xE9l\xE9ment ne peut pas \xEAtre d\xE9truit.");
+  EXPECT_EQ(root.buttons, 0u);
+  EXPECT_EQ(root.icon, nullptr);
+  EXPECT_EQ(discard.text, "Abandonner les changements");
+  EXPECT_EQ(discard.buttons, (1u << IDYES) | (1u << IDNO) | (1u << IDCANCEL));
+  EXPECT_TRUE(discard.Exclamation());
+  EXPECT_TRUE(Beeps().empty());
+}
+
+TEST_F(CategoryEditor, ANewCategoryLeftUnnamedGoesAgainAndItsParentIsSelected) {
+  WriteCatalogue(kCatalogue);
+  auto create = [] {
+    Select(Find({kEntrees}));
+    Command(IDC_EDITOR_CREATE);
+  };
+  auto gone = [] {
+    if (!Children(Find({kEntrees})).empty() || LabelEdit()) return false;
+    EXPECT_EQ(Selection(), Find({kEntrees}));
+    EXPECT_EQ(Listed(), std::vector<std::string>{"Soupe \xE0 l'oignon"});
+    // Escape went to the label, not to the dialog: no question about the changes.
+    EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);
+    EXPECT_TRUE(IsWindowVisible(Dialog()));
+    return true;
+  };
+  SeenBox discard;
+  Script script;
+  script.Until(Loaded)
+      .Do(create)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("Potages");
+        PressKey(VK_ESCAPE);  // cancelled, even with a text typed
+        return true;
+      })
+      .Until(gone)
+      .Do(create)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        PressKey(VK_RETURN);  // confirmed empty
+        return true;
+      })
+      .Until(gone)
+      .Do(create)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("   ");  // spaces only would not come back from the index
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until(gone)
+      .Do(create)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("Soupes/Froides");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until(gone)
+      .Do(create)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("\x1b");  // the Escape character itself, as the key filter receives it
+        return true;
+      })
+      .Until(gone)
+      .Do([] { Command(IDC_QUIT); })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  // Only the label with a "/" was refused with a beep.
+  EXPECT_EQ(Beeps(), std::vector<UINT>{MB_ICONHAND});
+}
+
+TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyARefusedOrACancelledText) {
+  WriteCatalogue(kCatalogue);
+  auto rename = [] {
+    Select(Find({"Desserts", "Tartes"}));
+    Command(IDC_EDITOR_RENAME);
+  };
+  auto edited = [] { return LabelEdit() == nullptr; };
+  std::string longLabel;
+  SeenBox discard;
+  Script script;
+  script.Until(Loaded)
+      .Do(rename)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        // The label edit wants Return and Escape for itself.
+        EXPECT_TRUE(SendMessageA(LabelEdit(), WM_GETDLGCODE, VK_RETURN, 0) & DLGC_WANTALLKEYS);
+        Type("");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until(edited)
+      .Do([rename] {
+        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
+        EXPECT_TRUE(Beeps().empty());
+        rename();
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("Tartes/Tourtes");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until(edited)
+      .Do([rename] {
+        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
+        EXPECT_EQ(Beeps(), std::vector<UINT>{MB_ICONHAND});
+        rename();
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Paste("Tartes\tsucr\xE9" "es");  // a TAB would split the index line
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until(edited)
+      .Do([rename] {
+        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
+        EXPECT_EQ(Beeps().size(), 2u);
+        rename();
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type(std::string(80, 'x'));  // longer than a label keeps
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until(edited)
+      .Do([rename, &longLabel] {
+        const std::vector<std::string> children = Children(Find({"Desserts"}));
+        ASSERT_EQ(children.size(), 1u);
+        longLabel = children[0];
+        Select(Find({"Desserts", longLabel}));
+        Command(IDC_EDITOR_RENAME);
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("Autre chose");
+        PressKey(VK_ESCAPE);
+        return true;
+      })
+      .Until(edited)
+      .Do([&longLabel] {
+        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{longLabel});
+        // Escape stayed in the label: the dialog did not start closing.
+        EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);
+        EXPECT_TRUE(Editor().modified);
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(longLabel, std::string(63, 'x'));
+  EXPECT_TRUE(discard.seen);
+}
+
+TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLabel) {
+  WriteCatalogue(kCatalogue);
+  auto clickLabel = [] {
+    // What a click on the selected node's label does: the control starts editing by itself.
+    Select(Find({kEntrees}));
+    SetFocus(Tree());
+    SendMessageA(Tree(), TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(Find({kEntrees})));
+  };
+  {
+    Script script;
+    script.Until(Loaded)
+        .Do(clickLabel)
+        .Until([] {
+          if (!LabelEdit()) return false;
+          Type(kEntrees);
+          PressKey(VK_RETURN);
+          return true;
+        })
+        .Until([] {
+          if (LabelEdit()) return false;
+          EXPECT_FALSE(Editor().modified);
+          Command(IDC_QUIT);  // closes without asking
+          return true;
+        });
+    ASSERT_TRUE(RunEditor(script));
+    EXPECT_EQ(script.Done(), script.Steps());
+  }
+  SeenBox no, cancel, yes;
+  Script script;
+  script.Until(Loaded)
+      .Do(clickLabel)
+      .Until([] {
+        if (!LabelEdit()) return false;
+        Type("Hors-d'oeuvre");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until([] {
+        if (LabelEdit()) return false;
+        EXPECT_EQ(Children(Root()), (std::vector<std::string>{"Desserts", "Hors-d'oeuvre", "Plats"}));
+        EXPECT_TRUE(Editor().modified);
+        Command(IDC_QUIT);
+        return true;
+      })
+      .Until(AnswerBox(&no, IDNO))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        Command(IDCANCEL);  // the Escape key of the dialog
+      })
+      .Until(AnswerBox(&cancel, IDCANCEL))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      })
+      .Until(AnswerBox(&yes, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(editorResult_, 0);
+  EXPECT_EQ(no.text, "Abandonner les changements");
+  EXPECT_TRUE(cancel.seen && yes.seen);
+}
+
+TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAfterIt) {
+  WriteCatalogue(kCatalogue);
+  const std::string before = Get("Gourmix.Idx");
+  SeenBox confirm, again;
+  std::string saved;
+  Script script;
+  script.Until(Loaded)
+      .Do([] {
+        Select(Find({"Plats", "Viandes", "Veau"}));
+        Command(IDC_EDITOR_DESTROY);
+      })
+      .Until(AnswerBox(&confirm, IDYES))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_TRUE(Editor().modified);
+        Command(IDC_EDITOR_SAVE);
+      })
+      .Until([&saved] {
+        if (Editor().modified) return false;
+        EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);  // no message on success
+        saved = Get("Gourmix.Idx");
+        // A later command makes closing ask again.
+        Select(Find({"Plats", "Viandes"}));
+        Command(IDC_EDITOR_CREATE);
+        return true;
+      })
+      .Until([] {
+        if (!LabelEdit()) return false;
+        PressKey(VK_ESCAPE);
+        return true;
+      })
+      .Until([] { return !LabelEdit() && Children(Find({"Plats", "Viandes"})).size() == 1; })
+      .Do([] { Command(IDC_QUIT); })
+      .Until(AnswerBox(&again, IDNO))
+      .Until(NoOtherDialog())
+      .Do([] { Command(IDC_EDITOR_SAVE); })
+      .Until([] {
+        if (Editor().modified) return false;
+        Command(IDC_QUIT);
+        return true;
+      });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_TRUE(again.seen);
+
+  EXPECT_EQ(PathInIndex(saved, "Blanquette"), "/Plats/Viandes");
+  EXPECT_EQ(PathInIndex(saved, "Boeuf bourguignon"), "/Plats/Viandes/Boeuf");
+  EXPECT_EQ(PathInIndex(saved, "Pain de campagne"), "/");  // the root's own, read back there
+  EXPECT_EQ(PathInIndex(saved, "Soupe \xE0 l'oignon"), "/" + kEntrees);
+  EXPECT_EQ(Get("Gourmix.Idx"), saved);
+  EXPECT_EQ(Get("Gourmix.Bak"), saved);  // the second save kept the first one
+  EXPECT_NE(saved, before);
+
+  // What was saved is what the next load reads.
+  CategoryTree reread;
+  ASSERT_EQ(LoadIndex(reread), kCatalogue.size());
+  for (uint32_t i = 0; i < RecipeCount(); ++i)
+    if (RecipeEntries()[i].recipeId == 106) {
+      EXPECT_STREQ(PathOfCategory(reread, RecipeEntries()[i].category), "/Plats/Viandes");
+    }
+  ReleaseCatalogue();
+}
+
+TEST_F(CategoryEditor, AFailedSaveKeepsTheIndexAndTheChangesAndSaysSo) {
+  WriteCatalogue(kCatalogue);
+  const std::string before = Get("Gourmix.Idx");
+  // Another program holds the index open: it cannot be replaced.
+  HANDLE held = INVALID_HANDLE_VALUE;
+  SeenBox confirm, failed, discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([&held] {
+        held = CreateFileA("Gourmix.Idx", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        Select(Find({"Desserts", "Tartes"}));
+        Command(IDC_EDITOR_DESTROY);
+      })
+      .Until(AnswerBox(&confirm, IDYES))
+      .Until(NoOtherDialog())
+      .Do([] { Command(IDC_EDITOR_SAVE); })
+      .Until(AnswerBox(&failed, IDOK))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_TRUE(Editor().modified);
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  EXPECT_EQ(failed.caption, "Saucelins");
+  EXPECT_EQ(failed.text, "Erreur de Sauvegarde");
+  EXPECT_EQ(failed.buttons, 0u);
+  EXPECT_TRUE(failed.Exclamation());
+  EXPECT_EQ(Get("Gourmix.Idx"), before);
+  EXPECT_EQ(GetFileAttributesA("Gourmix.Tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(CategoryEditor, AfterAFailedLoadSaveIsRefusedAndTheIndexIsLeftAlone) {
+  struct Case {
+    const char* name;
+    const char* index;  // null: no index file at all
+    UINT loadMessage;
+  };
+  const Case cases[] = {
+      {"no index", nullptr, IDS_NO_INDEX},
+      {"comments only", "# nothing but a comment\r\n! and another\r\n", IDS_INDEX_ERROR},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.index) Put("Gourmix.Idx", c.index);
+    SeenBox load, refused;
+    Script script;
+    script.Until(Loaded)
+        .Until(AnswerBox(&load, IDOK))
+        .Until(NoOtherDialog())
+        .Do([] {
+          EXPECT_TRUE(IsWindowVisible(Dialog()));  // the editor stays open
+          EXPECT_EQ(RecipeCount(), 0u);
+          EXPECT_TRUE(Listed().empty());
+          Command(IDC_EDITOR_SAVE);
+        })
+        .Until(AnswerBox(&refused, IDOK))
+        .Until(NoOtherDialog())
+        .Do([] { Command(IDC_QUIT); });
+    ASSERT_TRUE(RunEditor(script));
+    EXPECT_EQ(script.Done(), script.Steps());
+    EXPECT_EQ(load.text, Str(c.loadMessage));
+    EXPECT_EQ(refused.caption, "Saucelins");
+    EXPECT_EQ(refused.text, Str(IDS_SAVE_REFUSED));
+    EXPECT_TRUE(refused.Exclamation());
+    if (c.index) {
+      EXPECT_EQ(Get("Gourmix.Idx"), c.index);
+    } else {
+      EXPECT_EQ(GetFileAttributesA("Gourmix.Idx"), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(GetFileAttributesA("Gourmix.Bak"), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA("Gourmix.Idx");
+  }
+}
+
+TEST_F(CategoryEditor, HelpOpensOverTheEditor) {
+  WriteCatalogue(kCatalogue);
+  std::string caption;
+  Script script;
+  script.Until(Loaded)
+      .Do([] { Command(IDC_EDITOR_HELP); })
+      .Until([&caption] {
+        HWND help = DialogOtherThan(Dialog());
+        if (!help) return false;
+        caption = Text(help);
+        EXPECT_EQ(GetWindow(help, GW_OWNER), Dialog());
+        PostMessageA(help, WM_COMMAND, IDCANCEL, 0);
+        return true;
+      })
+      .Until(NoOtherDialog())
+      .Do([] { Command(IDC_QUIT); });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(caption, "Aide de Saucelins");
+}
+
+}  // namespace

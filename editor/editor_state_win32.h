@@ -1,0 +1,101 @@
+// What the one category editor keeps between messages. The dialog is modal, so the process
+// has at most one editor; its state lives here, shared by the dialog procedure
+// (category_editor_win32.cpp) and the mouse work (drag_drop_win32.cpp).
+#ifndef SAUCELINS_EDITOR_EDITOR_STATE_WIN32_H
+#define SAUCELINS_EDITOR_EDITOR_STATE_WIN32_H
+
+#include <windows.h>
+
+#include <memory>
+
+#include "categories/category_tree.h"
+#include "categories/tree_view_win32.h"
+#include "editor/category_edits.h"
+
+// Posted by the editor to itself when the user cancelled naming a category just created: the
+// tree control is still busy with the item when it reports the end of the edit, so the node
+// goes once that report is over.
+constexpr UINT kMsgDropUnnamed = WM_APP + 1;
+
+enum class DragState { None, Category, Recipes };
+
+// A cursor loaded from the program's resources, destroyed with its holder.
+class UniqueCursor {
+ public:
+  UniqueCursor() = default;
+  explicit UniqueCursor(HCURSOR cursor) : cursor_(cursor) {}
+  ~UniqueCursor() { reset(); }
+  UniqueCursor(const UniqueCursor&) = delete;
+  UniqueCursor& operator=(const UniqueCursor&) = delete;
+  UniqueCursor& operator=(UniqueCursor&& other) noexcept {
+    if (this != &other) {
+      reset();
+      cursor_ = other.cursor_;
+      other.cursor_ = nullptr;
+    }
+    return *this;
+  }
+  HCURSOR get() const { return cursor_; }
+  void reset() {
+    if (cursor_) DestroyCursor(cursor_);
+    cursor_ = nullptr;
+  }
+
+ private:
+  HCURSOR cursor_ = nullptr;
+};
+
+// The system's wait cursor while a scope runs; the cursor it replaced comes back afterwards.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+typedef BOOL(WINAPI* EditorBeepFunction)(UINT type);
+
+struct EditorState {
+  HWND dialog = nullptr;
+  // The editor's own categories: the catalogue is loaded into them while the editor is open.
+  // The nodes outlive the dialog until the next opening, since the recipe table still names
+  // them until the main window reloads it.
+  CategoryTree tree;
+  std::unique_ptr<TreeViewHolder> view;
+
+  bool modified = false;  // changed since loaded or last saved: closing asks
+  bool loaded = false;    // the whole catalogue was loaded, so a save cannot lose recipes
+  DragState drag = DragState::None;
+  CategoryNode dropHighlight = nullptr;  // label framed in grey
+  CategoryNode contextNode = nullptr;    // what commands 40001 to 40003 act on
+  int contextItem = -1;                  // list item that commands 40004 and 40005 act on
+  char savedLabel[kSavedLabelSize] = {};  // label of the node being edited, as it was
+  HWND labelEdit = nullptr;              // the tree's label edit control, while subclassed
+  WNDPROC labelEditProc = nullptr;       // and its own procedure
+  CategoryNode unnamed = nullptr;        // a new category whose naming was cancelled
+
+  // Cursors: the normal one recorded at the first opening, the two drag cursors loaded then.
+  bool cursorsReady = false;
+  HCURSOR normalCursor = nullptr;
+  UniqueCursor dropCursor;
+  UniqueCursor noDropCursor;
+
+  EditorBeepFunction beep = MessageBeep;
+};
+
+EditorState& Editor();
+
+// The selected category's own recipes into the list, the count into the status line, the
+// grey frame onto the selected label.
+void ShowCategoryRecipes(HWND dialog);
+// The status line for `count` recipes.
+void ShowRecipeCount(HWND dialog, uint32_t count);
+// Forgets every reference the editor holds to `node` or to a node below it, before that
+// subtree is deleted.
+void ForgetSubtree(HWND dialog, CategoryNode node);
+
+#endif

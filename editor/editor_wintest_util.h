@@ -1,0 +1,457 @@
+// What the category editor's Wine tests share: a small catalogue written into a temporary
+// folder, a script played from a thread timer inside the editor's own modal loop, and the
+// gestures of a user (clicks on real item rectangles, typed labels, menu choices).
+#ifndef SAUCELINS_EDITOR_EDITOR_WINTEST_UTIL_H
+#define SAUCELINS_EDITOR_EDITOR_WINTEST_UTIL_H
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalogue/recipe_table.h"
+#include "editor/category_editor_win32.h"
+#include "editor/editor_state_win32.h"
+#include "resources/resource.h"
+
+namespace editor_test {
+
+// Steps played one per timer tick inside whatever modal loop runs (the editor's, a message
+// box's, a menu's). A step given with Until is tried again at each tick until it returns
+// true; a step given with Do runs once, and may open a nested modal loop in which the next
+// steps go on playing. A watchdog ends every dialog of the thread, so a window that will not
+// close fails the test instead of hanging it.
+class Script {
+ public:
+  Script& Do(std::function<void()> action) {
+    steps_.push_back({std::move(action), nullptr});
+    return *this;
+  }
+  Script& Until(std::function<bool()> condition) {
+    steps_.push_back({nullptr, std::move(condition)});
+    return *this;
+  }
+  bool Run(const std::function<void()>& open, DWORD watchdogMs = 10000) {
+    current_ = this;
+    next_ = 0;
+    timedOut_ = false;
+    deadline_ = GetTickCount() + watchdogMs;
+    UINT_PTR timer = SetTimer(nullptr, 0, 15, Tick);
+    open();
+    KillTimer(nullptr, timer);
+    current_ = nullptr;
+    return !timedOut_;
+  }
+  size_t Done() const { return next_; }
+  size_t Steps() const { return steps_.size(); }
+
+ private:
+  struct Step {
+    std::function<void()> action;
+    std::function<bool()> condition;
+  };
+  static BOOL CALLBACK EndEvery(HWND w, LPARAM) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0) EndDialog(w, -2);
+    if (std::strcmp(cls, "#32768") == 0) EndMenu();
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Script* self = current_;
+    if (!self || self->trying_) return;
+    if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
+      self->timedOut_ = true;
+      EnumThreadWindows(GetCurrentThreadId(), EndEvery, 0);
+      return;
+    }
+    if (self->next_ >= self->steps_.size()) return;
+    Step& step = self->steps_[self->next_];
+    if (step.condition) {
+      self->trying_ = true;
+      const bool done = step.condition();
+      self->trying_ = false;
+      if (done) ++self->next_;
+      return;
+    }
+    ++self->next_;
+    step.action();
+  }
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  bool timedOut_ = false, trying_ = false;
+  DWORD deadline_ = 0;
+  static inline Script* current_ = nullptr;
+};
+
+struct Recipe {
+  uint32_t id;
+  const char* title;
+  const char* path;
+};
+
+inline std::string TextOf(const char* title) {
+  return std::string(title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n";
+}
+
+inline void Put(const char* name, const std::string& bytes) {
+  FILE* f = std::fopen(name, "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+inline std::string Get(const char* name) {
+  std::string bytes;
+  FILE* f = std::fopen(name, "rb");
+  if (!f) return bytes;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+  std::fclose(f);
+  return bytes;
+}
+
+inline void WriteCatalogue(const std::vector<Recipe>& recipes) {
+  std::string index, data;
+  for (const Recipe& r : recipes) {
+    const size_t start = data.size();
+    data += TextOf(r.title);
+    index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
+             std::to_string(data.size()) + "\t" + r.path + "\tGourmix.Dat\t0\r\n";
+  }
+  Put("Gourmix.Dat", data);
+  Put("Gourmix.Idx", index);
+}
+
+// The path each title is filed under in the index file on disk.
+inline std::string PathInIndex(const std::string& index, const std::string& title) {
+  size_t line = 0;
+  while (line < index.size()) {
+    size_t end = index.find('\n', line);
+    if (end == std::string::npos) end = index.size();
+    std::vector<std::string> cols;
+    size_t p = line;
+    for (size_t tab; (tab = index.find('\t', p)) < end; p = tab + 1) cols.push_back(index.substr(p, tab - p));
+    cols.push_back(index.substr(p, end - p));
+    if (cols.size() >= 6 && cols[1] == title) return cols[5];
+    line = end + 1;
+  }
+  return "?";
+}
+
+inline std::string Str(UINT id) {
+  char buf[1024] = {};
+  LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
+  return buf;
+}
+
+inline std::string Text(HWND window) {
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(window, &text[0], static_cast<int>(text.size()))));
+  return text;
+}
+
+// The visible, enabled dialog of this thread other than `except` (a message box, the zoom or
+// memo dialog, the help window), or null.
+inline HWND DialogOtherThan(HWND except) {
+  struct Find {
+    HWND except, found;
+  } f = {except, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        Find* f = reinterpret_cast<Find*>(p);
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (w != f->except && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
+          f->found = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&f));
+  return f.found;
+}
+
+// A message box as the user saw it.
+struct SeenBox {
+  std::string caption, text;
+  bool seen = false;
+  UINT buttons = 0;  // 0: OK only, otherwise the ids of Yes, No and Cancel that it has
+  HICON icon = nullptr;  // the system icon it shows, null for none
+  bool Exclamation() const { return icon && icon == LoadIcon(nullptr, IDI_EXCLAMATION); }
+};
+
+// The visible popup menu of this thread (class #32768), or null.
+inline HWND OpenMenuWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (std::strcmp(cls, "#32768") == 0 && IsWindowVisible(w)) {
+          *reinterpret_cast<HWND*>(p) = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+inline std::vector<UINT>& Beeps() {
+  static std::vector<UINT> beeps;
+  return beeps;
+}
+inline BOOL WINAPI RecordBeep(UINT type) {
+  Beeps().push_back(type);
+  return TRUE;
+}
+
+// Runs each test in a fresh temporary folder with the editor's beeps recorded.
+class EditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmp[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    GetTempFileNameA(tmp, "sed", 0, dir);
+    DeleteFileA(dir);
+    CreateDirectoryA(dir, nullptr);
+    dir_ = dir;
+    SetCurrentDirectoryA(dir);
+    Beeps().clear();
+    SetEditorBeepForTests(RecordBeep);
+  }
+  void TearDown() override {
+    SetEditorBeepForTests(nullptr);
+    ReleaseCatalogue();
+    for (const char* f : {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.Bak", "Gourmix.Tmp", "Gourmix.Tbk"})
+      DeleteFileA(f);
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    SetCurrentDirectoryA(tmp);
+    EXPECT_TRUE(RemoveDirectoryA(dir_.c_str())) << "a file was left in " << dir_;
+  }
+
+  // Runs the editor modally while the script plays; the script's first step waits for the
+  // catalogue to be loaded (the list has its column). False when the watchdog had to act.
+  bool RunEditor(Script& script, HWND owner = nullptr) {
+    editorResult_ = -1;
+    return script.Run([&] { editorResult_ = RunCategoryEditor(owner); });
+  }
+  static bool Loaded() {
+    HWND d = Editor().dialog;
+    if (!d || !IsWindowVisible(d)) return false;
+    char buf[32] = {};
+    LVCOLUMNA c = {};
+    c.mask = LVCF_TEXT;
+    c.pszText = buf;
+    c.cchTextMax = sizeof buf;
+    return SendMessageA(List(), LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&c)) != 0;
+  }
+
+  static HWND Dialog() { return Editor().dialog; }
+  static HWND Tree() { return GetDlgItem(Editor().dialog, IDC_EDITOR_TREE); }
+  static HWND List() { return GetDlgItem(Editor().dialog, IDC_EDITOR_LIST); }
+  static std::string ItemText(int id) { return Text(GetDlgItem(Editor().dialog, id)); }
+
+  // A step that waits for a message box (or any dialog other than the editor), records it and
+  // presses `answer`.
+  static std::function<bool()> AnswerBox(SeenBox* seen, int answer) {
+    return [seen, answer] {
+      HWND box = DialogOtherThan(Editor().dialog);
+      if (!box) return false;
+      seen->seen = true;
+      seen->caption = Text(box);
+      seen->text = Text(GetDlgItem(box, 0xFFFF));
+      seen->buttons = 0;
+      for (int id : {IDYES, IDNO, IDCANCEL})
+        if (GetDlgItem(box, id)) seen->buttons |= 1u << id;
+      // The box's icon static shows the system's shared icon handle, or is not there.
+      HWND icon = GetDlgItem(box, 0x0440);
+      seen->icon = icon && IsWindowVisible(icon) ? reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) : nullptr;
+      PostMessageA(box, WM_COMMAND, answer, 0);
+      return true;
+    };
+  }
+  // A step that goes on once no dialog other than the editor is up.
+  static std::function<bool()> NoOtherDialog() {
+    return [] { return DialogOtherThan(Editor().dialog) == nullptr; };
+  }
+
+  // The tree control's items.
+  static std::string Label(HTREEITEM item) {
+    char buf[256] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = buf;
+    tv.cchTextMax = sizeof buf;
+    SendMessageA(Tree(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    return buf;
+  }
+  static HTREEITEM Next(HTREEITEM item, UINT how) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(Tree(), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+  }
+  static HTREEITEM Root() { return Next(nullptr, TVGN_ROOT); }
+  static HTREEITEM Selection() { return Next(nullptr, TVGN_CARET); }
+  // The item reached from the root through these labels, or null.
+  static HTREEITEM Find(const std::vector<std::string>& labels) {
+    HTREEITEM item = Root();
+    for (const std::string& label : labels) {
+      item = Next(item, TVGN_CHILD);
+      while (item && Label(item) != label) item = Next(item, TVGN_NEXT);
+      if (!item) return nullptr;
+    }
+    return item;
+  }
+  static std::vector<std::string> Children(HTREEITEM item) {
+    std::vector<std::string> out;
+    for (HTREEITEM c = Next(item, TVGN_CHILD); c; c = Next(c, TVGN_NEXT)) out.push_back(Label(c));
+    return out;
+  }
+  static bool Expanded(HTREEITEM item) {
+    return (SendMessageA(Tree(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) &
+            TVIS_EXPANDED) != 0;
+  }
+  // A click on an item selects it (the control tells the editor).
+  static void Select(HTREEITEM item) {
+    ASSERT_NE(item, nullptr);
+    SendMessageA(Tree(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  }
+  static RECT LabelRect(HTREEITEM item) {
+    RECT r = {};
+    std::memcpy(&r, &item, sizeof item);  // the message takes the item in the rectangle
+    SendMessageA(Tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+    return r;
+  }
+  // The middle of an item's label, in the dialog's client coordinates.
+  static POINT OnItem(HTREEITEM item) {
+    const RECT r = LabelRect(item);
+    POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    MapWindowPoints(Tree(), Dialog(), &p, 1);
+    return p;
+  }
+  // A point of the control `id` outside any item, in the dialog's client coordinates.
+  static POINT InControlBottom(int id) {
+    HWND c = GetDlgItem(Dialog(), id);
+    RECT r;
+    GetClientRect(c, &r);
+    POINT p = {r.left + 10, r.bottom - 6};
+    MapWindowPoints(c, Dialog(), &p, 1);
+    return p;
+  }
+
+  // The list view's items.
+  static std::vector<std::string> Listed() {
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char buf[256] = {};
+      LVITEMA it = {};
+      it.iSubItem = 0;
+      it.pszText = buf;
+      it.cchTextMax = sizeof buf;
+      SendMessageA(List(), LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&it));
+      out.push_back(buf);
+    }
+    return out;
+  }
+  static int ListIndex(const std::string& title) {
+    const std::vector<std::string> all = Listed();
+    for (size_t i = 0; i < all.size(); ++i)
+      if (all[i] == title) return static_cast<int>(i);
+    return -1;
+  }
+  static void SelectRecipes(const std::vector<std::string>& titles) {
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    for (const std::string& t : titles) {
+      const int i = ListIndex(t);
+      ASSERT_GE(i, 0) << t;
+      LVITEMA it = {};
+      it.stateMask = LVIS_SELECTED;
+      it.state = LVIS_SELECTED;
+      SendMessageA(List(), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&it));
+    }
+  }
+  static POINT OnRecipe(int index) {
+    RECT r = {};
+    r.left = LVIR_LABEL;
+    SendMessageA(List(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+    POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    MapWindowPoints(List(), Dialog(), &p, 1);
+    return p;
+  }
+
+  // The drag notifications as the controls send them, in the format the tree talks.
+  static void BeginTreeDrag(HTREEITEM item) {
+    NMTREEVIEWA nm = {};
+    nm.hdr.hwndFrom = Tree();
+    nm.hdr.idFrom = IDC_EDITOR_TREE;
+    const bool wide = SendMessageA(Tree(), TVM_GETUNICODEFORMAT, 0, 0) != 0;
+    nm.hdr.code = wide ? TVN_BEGINDRAGW : TVN_BEGINDRAGA;
+    nm.action = 0;
+    nm.itemNew.mask = TVIF_HANDLE | TVIF_PARAM;
+    nm.itemNew.hItem = item;
+    nm.ptDrag = OnItem(item);
+    SendMessageA(Dialog(), WM_NOTIFY, IDC_EDITOR_TREE, reinterpret_cast<LPARAM>(&nm));
+  }
+  static void BeginListDrag(int index) {
+    NMLISTVIEW nm = {};
+    nm.hdr.hwndFrom = List();
+    nm.hdr.idFrom = IDC_EDITOR_LIST;
+    nm.hdr.code = LVN_BEGINDRAG;
+    nm.iItem = index;
+    nm.ptAction = OnRecipe(index);
+    SendMessageA(Dialog(), WM_NOTIFY, IDC_EDITOR_LIST, reinterpret_cast<LPARAM>(&nm));
+  }
+  // Mouse messages of the drag, as the capture brings them to the dialog.
+  static void Mouse(UINT message, POINT p, WPARAM keys = 0) {
+    SendMessageA(Dialog(), message, keys, MAKELPARAM(p.x, p.y));
+  }
+
+  // Label editing: the tree's edit control while a label is edited.
+  static HWND LabelEdit() {
+    return reinterpret_cast<HWND>(SendMessageA(Tree(), TVM_GETEDITCONTROL, 0, 0));
+  }
+  static void Type(const std::string& text) {
+    HWND edit = LabelEdit();
+    ASSERT_NE(edit, nullptr);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+    for (unsigned char c : text) SendMessageA(edit, WM_CHAR, c, 1);
+  }
+  // Text pasted over the whole label, as it stands (typing cannot enter a TAB).
+  static void Paste(const std::string& text) {
+    HWND edit = LabelEdit();
+    ASSERT_NE(edit, nullptr);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  // A key pressed while the label edit has the focus, through the dialog's own loop.
+  static void PressKey(WPARAM vk) {
+    HWND edit = LabelEdit();
+    ASSERT_NE(edit, nullptr);
+    PostMessageA(edit, WM_KEYDOWN, vk, 1);
+    PostMessageA(edit, WM_KEYUP, vk, 0xC0000001);
+  }
+
+  static void Command(int id) { PostMessageA(Dialog(), WM_COMMAND, id, 0); }
+
+  std::string dir_;
+  INT_PTR editorResult_ = -1;
+};
+
+}  // namespace editor_test
+
+#endif
