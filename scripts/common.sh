@@ -47,13 +47,15 @@ ensure_packages() {
   fi
 }
 
+# BUILD_TARGETS (space-separated) limits the build to those targets; empty builds everything.
 configure_build() {  # name toolchain-or-empty [extra cmake args...]
   local name=$1 tc=$2; shift 2
-  local dir=$BUILD_ROOT/$name args=()
+  local dir=$BUILD_ROOT/$name args=() targets=()
   [ -n "$tc" ] && args+=("-DCMAKE_TOOLCHAIN_FILE=$SRC_DIR/cmake/$tc")
+  [ -n "${BUILD_TARGETS:-}" ] && targets=(--target ${BUILD_TARGETS})
   cmake -S "$SRC_DIR" -B "$dir" "${args[@]}" "$@" >"$dir.configure.log" 2>&1 || {
     mkdir -p "$dir"; cat "$dir.configure.log" >&2; return 1; }
-  cmake --build "$dir" -j"$JOBS" 2>&1 | tee "$dir.build.log" | grep -E 'warning|error|Error' || true
+  cmake --build "$dir" -j"$JOBS" "${targets[@]}" 2>&1 | tee "$dir.build.log" | grep -E 'warning|error|Error' || true
   [ "${PIPESTATUS[0]}" = 0 ]
 }
 

@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Runs every benchmark in one go and prints one table: what was measured, the size, the number
+# of runs and their median, the baseline measured in the same run, the ratio (to the baseline,
+# or to the goal when there is no baseline), the goal and whether the figure meets it.
+# Builds what it needs (native and win64) under BUILD_ROOT; the benchmarks generate their
+# catalogues with the synthetic catalogue generator.
+#
+# Usage: scripts/bench.sh [--tiny] [--markdown FILE]
+#   --tiny           every benchmark at a tiny size, in seconds: checks that they all run
+#   --markdown FILE  also writes the table as Markdown
+# Exits non-zero when a benchmark fails or gives no figures. A figure over its goal is shown
+# as such ("MISSED"); it does not fail the command.
+set -u
+. "$(dirname "$0")/common.sh"
+
+TINY=0
+MARKDOWN=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --tiny) TINY=1; shift ;;
+    --markdown) MARKDOWN=$2; shift 2 ;;
+    *) echo "usage: $0 [--tiny] [--markdown FILE]" >&2; exit 2 ;;
+  esac
+done
+
+OUT=$BUILD_ROOT/bench
+mkdir -p "$OUT"
+rm -f "$OUT"/*.log "$OUT/status"
+FAILED=0
+fail() { echo "bench: $*" >&2; FAILED=1; }
+
+ensure_packages "$PKG_NATIVE $PKG_WINDOWS" || exit 1
+
+# Only the benchmarks whose sources are there (a tree may not have them all yet).
+NATIVE_BENCHES=() WIN_BENCHES=()
+for f in "$SRC_DIR"/bench/*.cpp; do
+  n=$(basename "$f" .cpp)
+  case "$n" in
+    table_growth_win32) ;;  # a study of the heap, not a figure of the program
+    *_win32) WIN_BENCHES+=("$n") ;;
+    *) NATIVE_BENCHES+=("$n") ;;
+  esac
+done
+
+echo "== Building the benchmarks: ${NATIVE_BENCHES[*]} ${WIN_BENCHES[*]}" >&2
+BUILD_TARGETS="${NATIVE_BENCHES[*]}" configure_build native "" >&2 || { fail "native build failed (log: $BUILD_ROOT/native.build.log)"; exit 1; }
+BUILD_TARGETS="${WIN_BENCHES[*]}" configure_build win64 toolchain-mingw-x86_64.cmake >&2 || { fail "win64 build failed (log: $BUILD_ROOT/win64.build.log)"; exit 1; }
+
+# run LOG TIMEOUT COMMAND...: one benchmark, its output kept, its status noted.
+run() {
+  local log=$1 limit=$2; shift 2
+  echo "== $(basename "$log" .log)" >&2
+  timeout "$limit" "$@" </dev/null >"$OUT/$log" 2>&1
+  echo "$log $?" >>"$OUT/status"
+}
+
+if [ $TINY = 1 ]; then
+  SIZES=(tiny); LIMIT=120; MEMO_ARGS=(--tiny); WIN_ARGS=(--tiny)
+else
+  SIZES=(1000 10000 100000); LIMIT=1800; MEMO_ARGS=(); WIN_ARGS=()
+fi
+
+for n in "${NATIVE_BENCHES[@]}"; do
+  case "$n" in
+    load_bench)
+      for s in "${SIZES[@]}"; do
+        if [ "$s" = tiny ]; then run load_bench-tiny.log "$LIMIT" "$BUILD_ROOT/native/load_bench" --tiny
+        else run "load_bench-$s.log" "$LIMIT" "$BUILD_ROOT/native/load_bench" --recipes "$s"; fi
+      done ;;
+    *) run "$n.log" "$LIMIT" "$BUILD_ROOT/native/$n" "${MEMO_ARGS[@]}" ;;
+  esac
+done
+
+if [ ${#WIN_BENCHES[@]} -gt 0 ]; then
+  wine_prefix "$BUILD_ROOT/win64" >&2
+  export WINEPREFIX=$BUILD_ROOT/win64/wineprefix OUT LIMIT BUILD_ROOT
+  export BENCH_WIN_ARGS="${WIN_ARGS[*]}" BENCH_WIN_LIST="${WIN_BENCHES[*]}"
+  # One virtual screen and one Wine session for all of them; Wine's helpers start first so
+  # that a lingering wineserver does not hold our pipes.
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    wineboot </dev/null >/dev/null 2>&1
+    for n in $BENCH_WIN_LIST; do
+      echo "== $n (Wine)" >&2
+      timeout "$LIMIT" "$WINE64" "$BUILD_ROOT/win64/$n.exe" $BENCH_WIN_ARGS </dev/null >"$OUT/$n.log" 2>&1
+      echo "$n.log $?" >>"$OUT/status"
+    done
+    wineserver -k' >&2
+fi
+
+# Every benchmark must have ended well and given at least one figure.
+while read -r log rc; do
+  [ "$rc" = 0 ] || fail "$log: exit status $rc (log: $OUT/$log)"
+  grep -q '^BENCH' "$OUT/$log" || fail "$log: no figures (log: $OUT/$log)"
+done <"$OUT/status"
+
+# The table, from every figure line of every log, in the order they ran.
+cat $(awk '{print "'"$OUT"'/" $1}' "$OUT/status") | tr -d '\r' | grep '^BENCH' >"$OUT/figures.tsv"
+format_table() {  # text|markdown
+  awk -F'\t' -v style="$1" -v tiny="$TINY" '
+    function num(v) {
+      if (v >= 100) return sprintf("%.0f", v)
+      if (v >= 10) return sprintf("%.1f", v)
+      if (v >= 1) return sprintf("%.2f", v)
+      return sprintf("%.3f", v)
+    }
+    function size(n,   s) {
+      s = ""
+      while (n >= 1000) { s = sprintf(",%03d", n % 1000) s; n = int(n / 1000) }
+      return n s
+    }
+    function row(a, b, c, d, e, f, g, h) {
+      if (style == "markdown") printf "| %s | %s | %s | %s | %s | %s | %s | %s |\n", a, b, c, d, e, f, g, h
+      else printf "%-72s %9s %4s %12s %12s %12s %-22s %s\n", a, b, c, d, e, f, g, h
+    }
+    BEGIN {
+      row("Measured", "Size", "Runs", "Median", "Baseline", "Ratio", "Goal", "Result")
+      if (style == "markdown") print "|---|--:|--:|--:|--:|--:|---|---|"
+    }
+    {
+      name = $2; n = $3; runs = $4; median = $5 + 0; base = $6; goal = $7; unit = $8
+      ratio = "-"; goaltext = ""; result = ""; absgoal = 0
+      if (base != "-" && base + 0 > 0) ratio = sprintf("%.2fx", median / base)
+      if (goal != "-") {
+        k = split(goal, terms, ",")
+        met = 1
+        for (i = 1; i <= k; i++) {
+          t = terms[i]
+          if (t ~ /x$/) {
+            lim = substr(t, 1, length(t) - 1) + 0
+            goaltext = goaltext (goaltext == "" ? "" : ", ") "< " lim "x base"
+            if (base == "-" || median >= lim * base) met = 0
+          } else {
+            lim = t + 0
+            goaltext = goaltext (goaltext == "" ? "" : ", ") "< " lim " " unit
+            if (median >= lim) met = 0
+            if (!absgoal) absgoal = lim
+          }
+        }
+        result = met ? "ok" : "MISSED"
+        if (ratio == "-" && absgoal > 0) ratio = sprintf("%.2f of goal", median / absgoal)
+      }
+      row(name, size(n), runs, num(median) " " unit, base == "-" ? "-" : num(base + 0) " " unit, ratio, goaltext == "" ? "-" : goaltext, result)
+    }
+    END { if (tiny == 1) print (style == "markdown" ? "\n" : "") "(tiny sizes: a check that every benchmark runs; the goals are for the full sizes)" }
+  ' "$OUT/figures.tsv"
+}
+format_table text | tee "$OUT/table.txt"
+format_table markdown >"$OUT/table.md"
+[ -n "$MARKDOWN" ] && cp "$OUT/table.md" "$MARKDOWN"
+echo
+echo "Logs and the table: $OUT (figures.tsv, table.txt, table.md)"
+if [ $FAILED != 0 ]; then echo "SOME BENCHMARKS FAILED"; exit 1; fi
+exit 0
