@@ -414,10 +414,13 @@ TEST_F(MainWindow, HistoryPickListsWithoutSelectionAndTheTreeFollowsOnTheCategor
 
   // The tree kept /Desserts until the category tab is shown.
   EXPECT_STREQ(MainCategoryTree().Label(MainCategoryTree().Selected()), "Desserts");
+  ClickRecipe("Omelette");
   ClickTab(1);
   EXPECT_EQ(TreeSelection(), TreeNext(nullptr, TVGN_ROOT));
-  // That moved the tree: the recipe tab refills (and records the root again).
+  // That moved the tree as a click would: the recipe tab refills (the selection goes) and
+  // records the root again.
   ClickTab(0);
+  EXPECT_EQ(ListSel(), -1);
   EXPECT_EQ(History(), (std::vector<std::string>{"/Desserts", "Toutes les recettes"}));
   EXPECT_EQ(SendMessageA(Item(IDC_HISTORY), CB_GETCURSEL, 0, 0), 1);
 }
