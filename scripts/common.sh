@@ -6,8 +6,10 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# A UTF-8 French locale name makes Wine use the Windows-1252 ANSI code page.
-export LANG=fr_FR.UTF-8
+# A UTF-8 locale that exists on the host: Wine then uses the Windows-1252 ANSI code page and
+# passes accented command-line arguments through (a missing locale, e.g. fr_FR here, strips
+# their eighth bit).
+export LANG=C.UTF-8
 export LC_ALL=
 WINE64=/usr/lib/wine/wine64; [ -x "$WINE64" ] || WINE64=wine64
 export WINE64

@@ -6,7 +6,7 @@ dir=$1; shift
 export WINEPREFIX=$dir/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=fr_FR.UTF-8
+export LANG=C.UTF-8
 if [ -z "${DISPLAY:-}" ]; then
   echo "wine-run.sh: no X display; run the tests under xvfb-run -a" >&2
   exit 2
