@@ -330,7 +330,8 @@ class EditorTest : public ::testing::Test {
   static RECT LabelRect(HTREEITEM item) {
     RECT r = {};
     std::memcpy(&r, &item, sizeof item);  // the message takes the item in the rectangle
-    SendMessageA(Tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+    if (!SendMessageA(Tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)))
+      ADD_FAILURE() << "item " << (item ? Label(item) : "(none)") << " is not shown";
     return r;
   }
   // The middle of an item's label, in the dialog's client coordinates.
@@ -394,7 +395,10 @@ class EditorTest : public ::testing::Test {
   }
 
   // The drag notifications as the controls send them, in the format the tree talks.
+  // A user sees what he drags or clicks: the item is scrolled into view first.
+  static void Show(HTREEITEM item) { SendMessageA(Tree(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item)); }
   static void BeginTreeDrag(HTREEITEM item) {
+    Show(item);
     NMTREEVIEWA nm = {};
     nm.hdr.hwndFrom = Tree();
     nm.hdr.idFrom = IDC_EDITOR_TREE;

@@ -1,0 +1,582 @@
+// Dragging and the context menus of the category editor under Wine: the drag notifications
+// the controls send, then the mouse messages the capture brings to the dialog, placed on the
+// real rectangles of the items; right clicks made with the system's own mouse input.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "catalogue/recipe_table.h"
+#include "editor/editor_state_win32.h"
+#include "editor/editor_wintest_util.h"
+#include "resources/resource.h"
+
+namespace {
+
+using namespace editor_test;
+
+const std::vector<Recipe> kCatalogue = {
+    {101, "Tarte aux pommes", "/Desserts/Tartes"},
+    {102, "Tarte au citron", "/Desserts/Tartes"},
+    {103, "Tarte tatin", "/Desserts/Tartes"},
+    {104, "G\xE2teau basque", "/Desserts"},
+    {105, "Boeuf bourguignon", "/Plats/Viandes/Boeuf"},
+    {106, "Blanquette", "/Plats/Viandes/Veau"},
+    {107, "Omelette", "/Plats"},
+    {108, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
+    {109, "Pain de campagne", "/"},
+};
+const std::string kEntrees = "Entr\xE9" "es";
+const std::vector<std::string> kTarts = {"Tarte au citron", "Tarte aux pommes", "Tarte tatin"};
+
+CategoryNode NodeOf(HTREEITEM item) { return Editor().view->NodeFromItem(item); }
+
+std::string PathOf(uint32_t recipeId) {
+  for (uint32_t i = 0; i < RecipeCount(); ++i)
+    if (RecipeEntries()[i].recipeId == recipeId) return PathOfCategory(Editor().tree, RecipeEntries()[i].category);
+  return "?";
+}
+
+// The middle of a control that is neither the tree nor the list, in dialog coordinates.
+POINT OnButton(int id) {
+  HWND b = GetDlgItem(Editor().dialog, id);
+  RECT r;
+  GetClientRect(b, &r);
+  POINT p = {r.right / 2, r.bottom / 2};
+  MapWindowPoints(b, Editor().dialog, &p, 1);
+  return p;
+}
+
+bool Dragging() { return Editor().drag != DragState::None; }
+HCURSOR DropCursor() { return Editor().dropCursor.get(); }
+HCURSOR NoDropCursor() { return Editor().noDropCursor.get(); }
+
+class DragDrop : public EditorTest {};
+
+TEST_F(DragDrop, ThreeRecipesDroppedOnAnotherCategoryLeaveTheListAndAreFiledThere) {
+  WriteCatalogue(kCatalogue);
+  SeenBox discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([] {
+        ASSERT_NE(DropCursor(), nullptr);
+        ASSERT_NE(NoDropCursor(), nullptr);
+        Select(Find({"Desserts", "Tartes"}));
+        SelectRecipes(kTarts);
+        BeginListDrag(0);
+        EXPECT_EQ(Editor().drag, DragState::Recipes);
+        EXPECT_EQ(GetCapture(), Dialog());
+        EXPECT_EQ(GetCursor(), DropCursor());
+
+        // Over the list the recipes could be dropped, so the cursor says so; the frame goes.
+        Mouse(WM_MOUSEMOVE, OnRecipe(1));
+        EXPECT_EQ(GetCursor(), DropCursor());
+        EXPECT_EQ(Editor().dropHighlight, nullptr);
+        // Outside both controls they could not.
+        Mouse(WM_MOUSEMOVE, OnButton(IDC_EDITOR_SAVE));
+        EXPECT_EQ(GetCursor(), NoDropCursor());
+        // Over a category: the drop cursor and the category framed.
+        HTREEITEM entrees = Find({kEntrees});
+        Mouse(WM_MOUSEMOVE, OnItem(entrees));
+        EXPECT_EQ(GetCursor(), DropCursor());
+        EXPECT_EQ(Editor().dropHighlight, NodeOf(entrees));
+
+        Mouse(WM_LBUTTONUP, OnItem(entrees));
+        EXPECT_FALSE(Dragging());
+        EXPECT_EQ(GetCapture(), nullptr);
+        EXPECT_EQ(Editor().dropHighlight, nullptr);
+        EXPECT_TRUE(Listed().empty());
+        EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), "0 recette dans cette cat\xE9gorie");
+        EXPECT_TRUE(Editor().modified);
+        for (uint32_t id : {101u, 102u, 103u}) EXPECT_EQ(PathOf(id), "/" + kEntrees) << id;
+        EXPECT_EQ(PathOf(104), "/Desserts");
+
+        Select(entrees);
+        std::vector<std::string> there = kTarts;
+        there.insert(there.begin() + 0, "Soupe \xE0 l'oignon");
+        std::sort(there.begin(), there.end());
+        EXPECT_EQ(Listed(), there);
+
+        // Dropped on the category they are shown in, they stay.
+        SelectRecipes({"Tarte tatin", "Soupe \xE0 l'oignon"});
+        BeginListDrag(ListIndex("Tarte tatin"));
+        Mouse(WM_MOUSEMOVE, OnItem(entrees));
+        Mouse(WM_LBUTTONUP, OnItem(entrees));
+        EXPECT_EQ(Listed(), there);
+        // Released over the list itself, they stay too, and the user hears why.
+        BeginListDrag(0);
+        Mouse(WM_MOUSEMOVE, OnRecipe(0));
+        Mouse(WM_LBUTTONUP, OnRecipe(0));
+        EXPECT_EQ(Listed(), there);
+        EXPECT_EQ(Beeps(), std::vector<UINT>{MB_ICONHAND});
+        EXPECT_EQ(GetCapture(), nullptr);
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+TEST_F(DragDrop, ALeafCategoryDroppedElsewhereTakesItsRecipesToItsSortedPlace) {
+  WriteCatalogue(kCatalogue);
+  SeenBox discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([] {
+        Select(Find({kEntrees}));
+        HTREEITEM tartes = Find({"Desserts", "Tartes"});
+        BeginTreeDrag(tartes);
+        // The dragged category becomes the selection.
+        EXPECT_EQ(Selection(), tartes);
+        EXPECT_EQ(Editor().drag, DragState::Category);
+        EXPECT_EQ(GetCapture(), Dialog());
+        // A category cannot be dropped on the list.
+        Mouse(WM_MOUSEMOVE, OnRecipe(0));
+        EXPECT_EQ(GetCursor(), NoDropCursor());
+        HTREEITEM plats = Find({"Plats"});
+        Mouse(WM_MOUSEMOVE, OnItem(plats));
+        EXPECT_EQ(GetCursor(), DropCursor());
+        Mouse(WM_LBUTTONUP, OnItem(plats));
+
+        EXPECT_EQ(Children(Find({"Plats"})), (std::vector<std::string>{"Tartes", "Viandes"}));
+        EXPECT_FALSE(Expanded(Find({"Plats", "Tartes"})));
+        EXPECT_TRUE(Children(Find({"Desserts"})).empty());
+        EXPECT_EQ(GetCapture(), nullptr);
+        EXPECT_TRUE(Editor().modified);
+        // The selection went where the deletion left it, and the list follows it.
+        EXPECT_EQ(Selection(), Find({"Desserts"}));
+        EXPECT_EQ(Listed(), std::vector<std::string>{"G\xE2teau basque"});
+        for (uint32_t id : {101u, 102u, 103u}) EXPECT_EQ(PathOf(id), "/Plats/Tartes") << id;
+        Select(Find({"Plats", "Tartes"}));
+        EXPECT_EQ(Listed(), kTarts);
+
+        // Onto itself or onto its own parent nothing moves, and nothing beeps.
+        HTREEITEM moved = Find({"Plats", "Tartes"});
+        BeginTreeDrag(moved);
+        Mouse(WM_LBUTTONUP, OnItem(moved));
+        BeginTreeDrag(moved);
+        Mouse(WM_LBUTTONUP, OnItem(Find({"Plats"})));
+        EXPECT_EQ(Children(Find({"Plats"})), (std::vector<std::string>{"Tartes", "Viandes"}));
+        EXPECT_EQ(Selection(), Find({"Plats", "Tartes"}));
+        EXPECT_TRUE(Beeps().empty());
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+TEST_F(DragDrop, ACategoryWithSubCategoriesIsNotMovedAndTheUserIsTold) {
+  WriteCatalogue(kCatalogue);
+  SeenBox refused, discard;
+  bool capturedDuringBox = true;
+  Script script;
+  script.Until(Loaded)
+      .Do([] {
+        BeginTreeDrag(Find({"Plats"}));
+        Mouse(WM_MOUSEMOVE, OnItem(Find({kEntrees})));
+        Mouse(WM_LBUTTONUP, OnItem(Find({kEntrees})));  // the box opens inside the drop
+      })
+      .Until([&] {
+        if (!DialogOtherThan(Dialog())) return false;
+        capturedDuringBox = GetCapture() == Dialog();
+        return AnswerBox(&refused, IDOK)();
+      })
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_NE(Find({"Plats", "Viandes", "Veau"}), nullptr);
+        EXPECT_TRUE(Children(Find({kEntrees})).empty());
+        EXPECT_EQ(PathOf(106), "/Plats/Viandes/Veau");
+        EXPECT_TRUE(Editor().modified);
+        EXPECT_FALSE(Dragging());
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(refused.caption, "Saucelins");
+  EXPECT_EQ(refused.text, Str(IDS_CANNOT_MOVE));
+  EXPECT_EQ(refused.buttons, 0u);
+  EXPECT_EQ(refused.icon, nullptr);
+  // The mouse was free while the box was up, so the box could be clicked.
+  EXPECT_FALSE(capturedDuringBox);
+}
+
+TEST_F(DragDrop, ADropOutsideTheTreeOrOnItsEmptySpaceBeepsAndMovesNothing) {
+  WriteCatalogue(kCatalogue);
+  Script script;
+  script.Until(Loaded).Do([] {
+    HTREEITEM tartes = Find({"Desserts", "Tartes"});
+    BeginTreeDrag(tartes);
+    Mouse(WM_MOUSEMOVE, OnItem(Find({"Plats"})));
+    EXPECT_EQ(Editor().dropHighlight, NodeOf(Find({"Plats"})));
+    Mouse(WM_MOUSEMOVE, OnButton(IDC_EDITOR_RENAME));
+    EXPECT_EQ(GetCursor(), NoDropCursor());
+    EXPECT_EQ(Editor().dropHighlight, nullptr);
+    Mouse(WM_LBUTTONUP, OnButton(IDC_EDITOR_RENAME));
+    EXPECT_EQ(Beeps(), std::vector<UINT>{MB_ICONHAND});
+    EXPECT_FALSE(Dragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+
+    // Below the last category: the frame stays where it was, and a release there beeps.
+    BeginTreeDrag(tartes);
+    Mouse(WM_MOUSEMOVE, OnItem(Find({"Plats"})));
+    Mouse(WM_MOUSEMOVE, InControlBottom(IDC_EDITOR_TREE));
+    EXPECT_EQ(GetCursor(), DropCursor());
+    EXPECT_EQ(Editor().dropHighlight, NodeOf(Find({"Plats"})));
+    Mouse(WM_LBUTTONUP, InControlBottom(IDC_EDITOR_TREE));
+    EXPECT_EQ(Beeps().size(), 2u);
+    EXPECT_EQ(Editor().dropHighlight, nullptr);
+
+    EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
+    EXPECT_EQ(PathOf(101), "/Desserts/Tartes");
+    EXPECT_FALSE(Editor().modified);  // closing asks nothing
+    Command(IDC_QUIT);
+  });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+TEST_F(DragDrop, TheRightButtonCancelsADragWithoutABeepOrAChange) {
+  WriteCatalogue(kCatalogue);
+  Script script;
+  script.Until(Loaded).Do([] {
+    Select(Find({"Desserts", "Tartes"}));
+    SelectRecipes(kTarts);
+    BeginListDrag(0);
+    HTREEITEM plats = Find({"Plats"});
+    Mouse(WM_MOUSEMOVE, OnItem(plats));
+    EXPECT_EQ(Editor().dropHighlight, NodeOf(plats));
+    Mouse(WM_RBUTTONDOWN, OnItem(plats), MK_RBUTTON);
+    EXPECT_FALSE(Dragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(Editor().dropHighlight, nullptr);
+    // The release that follows drops nothing.
+    Mouse(WM_LBUTTONUP, OnItem(plats));
+    EXPECT_EQ(Listed(), kTarts);
+    EXPECT_EQ(PathOf(101), "/Desserts/Tartes");
+    EXPECT_TRUE(Beeps().empty());
+    EXPECT_FALSE(Editor().modified);
+    // Losing the mouse to another window also ends a drag.
+    BeginListDrag(0);
+    SetCapture(Tree());
+    EXPECT_FALSE(Dragging());
+    ReleaseCapture();
+    Command(IDC_QUIT);
+  });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+TEST_F(DragDrop, TheFrameIsGreyAroundTheLabelAndGoesAwayWithIt) {
+  WriteCatalogue(kCatalogue);
+  Script script;
+  script.Until(Loaded).Do([] {
+    HTREEITEM tartes = Find({"Desserts", "Tartes"});
+    Select(tartes);
+    UpdateWindow(Tree());  // the control repaints the selection: the frame must survive it
+    const RECT r = LabelRect(tartes);
+    HDC dc = GetDC(Tree());
+    const int middle = (r.top + r.bottom) / 2;
+    EXPECT_EQ(GetPixel(dc, r.left, middle), RGB(128, 128, 128));
+    EXPECT_EQ(GetPixel(dc, r.right - 1, middle), RGB(128, 128, 128));
+    EXPECT_EQ(GetPixel(dc, (r.left + r.right) / 2, r.top), RGB(128, 128, 128));
+    EXPECT_EQ(GetPixel(dc, (r.left + r.right) / 2, r.bottom - 1), RGB(128, 128, 128));
+    // Only the label: not the row to its right.
+    EXPECT_NE(GetPixel(dc, r.right + 3, middle), RGB(128, 128, 128));
+    // A mouse move over the dialog without a drag takes the frame away.
+    Mouse(WM_MOUSEMOVE, OnButton(IDC_EDITOR_SAVE));
+    UpdateWindow(Tree());
+    EXPECT_NE(GetPixel(dc, r.left, middle), RGB(128, 128, 128));
+    EXPECT_NE(GetPixel(dc, (r.left + r.right) / 2, r.top), RGB(128, 128, 128));
+    ReleaseDC(Tree(), dc);
+    Command(IDC_QUIT);
+  });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+TEST_F(DragDrop, TheTreeScrollsWhenTheCursorNearsItsEdges) {
+  std::vector<Recipe> many;
+  std::vector<std::string> titles, paths;
+  for (int i = 0; i < 40; ++i) {
+    char title[32], path[32];
+    wsprintfA(title, "Recette %02d", i);
+    wsprintfA(path, "/Cat %02d", i);
+    titles.push_back(title);
+    paths.push_back(path);
+  }
+  for (int i = 0; i < 40; ++i) many.push_back({static_cast<uint32_t>(200 + i), titles[i].c_str(), paths[i].c_str()});
+  WriteCatalogue(many);
+  Script script;
+  script.Until(Loaded).Do([] {
+    HTREEITEM first = Next(nullptr, TVGN_FIRSTVISIBLE);
+    ASSERT_EQ(first, Root());
+    const int visible = static_cast<int>(SendMessageA(Tree(), TVM_GETVISIBLECOUNT, 0, 0));
+    ASSERT_LT(visible, 41);  // the tree cannot show every category at once
+    HTREEITEM last = first;
+    for (int i = 1; i < visible; ++i) last = Next(last, TVGN_NEXTVISIBLE);
+    Select(Find({"Cat 00"}));
+    SelectRecipes({"Recette 00"});
+    BeginListDrag(0);
+    // Over the last whole row, the row after it comes into view.
+    Mouse(WM_MOUSEMOVE, OnItem(last));
+    EXPECT_EQ(Next(nullptr, TVGN_FIRSTVISIBLE), Next(first, TVGN_NEXTVISIBLE));
+    EXPECT_EQ(Editor().dropHighlight, NodeOf(last));
+    // Over the first row shown, the row before it comes back.
+    HTREEITEM top = Next(nullptr, TVGN_FIRSTVISIBLE);
+    Mouse(WM_MOUSEMOVE, OnItem(top));
+    EXPECT_EQ(Next(nullptr, TVGN_FIRSTVISIBLE), first);
+    EXPECT_EQ(Editor().dropHighlight, NodeOf(top));
+    Mouse(WM_RBUTTONDOWN, OnItem(top), MK_RBUTTON);
+    Command(IDC_QUIT);
+  });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+// ---------------------------------------------------------------------------------------
+// Context menus
+
+// A right click made with the system's mouse input at a point of the dialog.
+void RightClick(POINT p) {
+  ClientToScreen(Editor().dialog, &p);
+  SetCursorPos(p.x, p.y);
+  INPUT in[2] = {};
+  in[0].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  in[1].type = INPUT_MOUSE;
+  in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+struct SeenMenu {
+  std::vector<UINT> ids;
+  std::vector<std::string> texts;
+};
+
+// A step that waits for the popup menu, reads it and picks its item `pick` with the keyboard.
+std::function<bool()> PickFromMenu(SeenMenu* seen, int pick) {
+  return [seen, pick] {
+    HWND menuWindow = OpenMenuWindow();
+    if (!menuWindow) return false;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    seen->ids.clear();
+    seen->texts.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      char text[64] = {};
+      GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+      seen->ids.push_back(GetMenuItemID(menu, i));
+      seen->texts.push_back(text);
+    }
+    for (int i = 0; i <= pick; ++i) {
+      PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageA(menuWindow, WM_KEYUP, VK_DOWN, 0xC0000001);
+    }
+    PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(menuWindow, WM_KEYUP, VK_RETURN, 0xC0000001);
+    return true;
+  };
+}
+
+// A step that lets some ticks go by, then checks that no menu came up.
+std::function<bool()> NoMenuAfterAWhile() {
+  auto ticks = std::make_shared<int>(0);
+  return [ticks] {
+    EXPECT_EQ(OpenMenuWindow(), nullptr);
+    return ++*ticks > 10;
+  };
+}
+
+TEST_F(DragDrop, TheTreeMenuActsOnTheCategoryClicked) {
+  WriteCatalogue(kCatalogue);
+  SeenMenu menu, renameMenu, deleteMenu;
+  SeenBox confirm, discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([] { RightClick(OnItem(Find({kEntrees}))); })
+      .Until(PickFromMenu(&menu, 0))  // Nouvelle categorie
+      .Until([] {
+        if (!LabelEdit()) return false;
+        // The clicked category was selected and is the new one's parent.
+        EXPECT_EQ(Children(Find({kEntrees})), std::vector<std::string>{""});
+        Type("Salades");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until([] { return !LabelEdit() && Find({kEntrees, "Salades"}) != nullptr; })
+      .Do([] {
+        Show(Find({"Desserts", "Tartes"}));
+        RightClick(OnItem(Find({"Desserts", "Tartes"})));
+      })
+      .Until(PickFromMenu(&renameMenu, 2))  // Renommer la categorie
+      .Until([] {
+        if (!LabelEdit()) return false;
+        EXPECT_EQ(Selection(), Find({"Desserts", "Tartes"}));
+        Type("Tartes sucr\xE9" "es");
+        PressKey(VK_RETURN);
+        return true;
+      })
+      .Until([] { return !LabelEdit() && Find({"Desserts", "Tartes sucr\xE9" "es"}) != nullptr; })
+      .Do([] {
+        Select(Root());
+        RightClick(OnItem(Find({"Plats"})));
+      })
+      .Until(PickFromMenu(&deleteMenu, 1))  // Supprimer la categorie
+      .Until(AnswerBox(&confirm, IDYES))
+      .Until(NoOtherDialog())
+      .Do([] {
+        EXPECT_EQ(Find({"Plats"}), nullptr);
+        EXPECT_EQ(PathOf(107), "Toutes les recettes");
+        // On empty tree space no menu comes.
+        RightClick(InControlBottom(IDC_EDITOR_TREE));
+      })
+      .Until(NoMenuAfterAWhile())
+      .Do([] { Command(IDC_QUIT); })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script)) << "stopped at step " << script.Done();
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(menu.ids, (std::vector<UINT>{IDM_NEW_CATEGORY, IDM_DELETE_CATEGORY, IDM_RENAME_CATEGORY}));
+  EXPECT_EQ(menu.texts, (std::vector<std::string>{"Nouvelle cat\xE9gorie", "Supprimer la cat\xE9gorie",
+                                                  "Renommer la cat\xE9gorie"}));
+  EXPECT_EQ(confirm.text, Str(IDS_CONFIRM_DELETE));
+}
+
+TEST_F(DragDrop, TheListMenuShowsTheRecipeOrItsMemo) {
+  WriteCatalogue(kCatalogue);
+  SeenMenu menu, memoMenu;
+  std::string zoomText, memoCaption;
+  Script script;
+  script.Until(Loaded)
+      .Do([] {
+        Select(Find({"Desserts", "Tartes"}));
+        SelectRecipes({"Tarte au citron"});
+        RightClick(OnRecipe(ListIndex("Tarte tatin")));
+      })
+      .Until(PickFromMenu(&menu, 0))  // Afficher Recette
+      .Until([&zoomText] {
+        HWND zoom = DialogOtherThan(Dialog());
+        if (!zoom) return false;
+        EXPECT_EQ(Text(zoom), "Zoom sur recette");
+        zoomText = Text(GetDlgItem(zoom, IDC_ZOOM_TEXT));
+        PostMessageA(zoom, WM_COMMAND, IDOK, 0);
+        return true;
+      })
+      .Until(NoOtherDialog())
+      .Do([] { RightClick(OnRecipe(ListIndex("Tarte aux pommes"))); })
+      .Until(PickFromMenu(&memoMenu, 1))  // Editer un Memo
+      .Until([&memoCaption] {
+        HWND memo = DialogOtherThan(Dialog());
+        if (!memo) return false;
+        memoCaption = Text(memo);
+        PostMessageA(memo, WM_COMMAND, IDCANCEL, 0);
+        return true;
+      })
+      .Until(NoOtherDialog())
+      .Do([] {
+        // On empty list space no menu comes.
+        RightClick(InControlBottom(IDC_EDITOR_LIST));
+      })
+      .Until(NoMenuAfterAWhile())
+      .Do([] {
+        EXPECT_FALSE(Editor().modified);
+        Command(IDC_QUIT);
+      });
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(menu.ids, (std::vector<UINT>{IDM_SHOW_RECIPE, IDM_EDIT_MEMO}));
+  EXPECT_EQ(menu.texts, (std::vector<std::string>{"Afficher Recette", "Editer un M\xE9mo"}));
+  EXPECT_EQ(zoomText, TextOf("Tarte tatin"));
+  EXPECT_EQ(memoCaption, "M\xE9mo de la recette Tarte aux pommes");
+}
+
+// ---------------------------------------------------------------------------------------
+// With the main window
+
+void PumpUntil(const std::function<bool()>& done) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && !done();) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+std::string MainPathOf(uint32_t recipeId) {
+  for (uint32_t i = 0; i < RecipeCount(); ++i)
+    if (RecipeEntries()[i].recipeId == recipeId) return PathOfCategory(MainCategoryTree(), RecipeEntries()[i].category);
+  return "?";
+}
+
+TEST_F(DragDrop, TheMainWindowShowsWhatWasSavedAndForgetsWhatWasNot) {
+  WriteCatalogue(kCatalogue);
+  HWND main = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                 MainWindowProc, 0);
+  ASSERT_NE(main, nullptr);
+  ShowWindow(main, SW_SHOW);
+  auto total = [main] { return Text(GetDlgItem(main, IDC_TOTAL)); };
+  PumpUntil([&] { return total() == "9 Recettes"; });
+  ASSERT_EQ(total(), "9 Recettes");
+
+  Script saved;
+  saved.Until(Loaded).Do([] {
+    Select(Find({"Desserts", "Tartes"}));
+    SelectRecipes({"Tarte au citron", "Tarte tatin"});
+    BeginListDrag(0);
+    Mouse(WM_MOUSEMOVE, OnItem(Find({kEntrees})));
+    Mouse(WM_LBUTTONUP, OnItem(Find({kEntrees})));
+    Show(Find({"Plats", "Viandes"}));
+    BeginTreeDrag(Find({"Desserts", "Tartes"}));
+    Mouse(WM_MOUSEMOVE, OnItem(Find({"Plats", "Viandes"})));
+    Mouse(WM_LBUTTONUP, OnItem(Find({"Plats", "Viandes"})));
+    Command(IDC_EDITOR_SAVE);
+  }).Until([] {
+    if (Editor().modified) return false;
+    Command(IDC_QUIT);
+    return true;
+  });
+  SetDlgItemTextA(main, IDC_TOTAL, "");
+  ASSERT_TRUE(saved.Run([main] { SendMessageA(main, WM_COMMAND, IDC_EDITOR_OPEN, 0); }));
+  EXPECT_EQ(saved.Done(), saved.Steps());
+  PumpUntil([&] { return !total().empty(); });
+  EXPECT_EQ(total(), "9 Recettes");
+  // The main window's own tree, reloaded from the index the editor wrote.
+  EXPECT_EQ(MainPathOf(101), "/Plats/Viandes/Tartes");
+  EXPECT_EQ(MainPathOf(102), "/Entr\xE9" "es");
+  EXPECT_EQ(MainPathOf(103), "/Entr\xE9" "es");
+  EXPECT_EQ(MainPathOf(109), "Toutes les recettes");
+  CategoryTree& tree = MainCategoryTree();
+  EXPECT_EQ(tree.FirstChild(CategoryFromPath(tree, "/Desserts")), nullptr);
+  const std::string index = Get("Gourmix.Idx");
+
+  // Changes closed without saving leave no trace.
+  SeenBox discard;
+  Script unsaved;
+  unsaved.Until(Loaded)
+      .Do([] {
+        BeginTreeDrag(Find({kEntrees}));
+        Mouse(WM_LBUTTONUP, OnItem(Find({"Desserts"})));
+        EXPECT_NE(Find({"Desserts", kEntrees}), nullptr);
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  SetDlgItemTextA(main, IDC_TOTAL, "");
+  ASSERT_TRUE(unsaved.Run([main] { SendMessageA(main, WM_COMMAND, IDC_EDITOR_OPEN, 0); }));
+  EXPECT_EQ(unsaved.Done(), unsaved.Steps());
+  PumpUntil([&] { return !total().empty(); });
+  EXPECT_EQ(MainPathOf(102), "/Entr\xE9" "es");
+  EXPECT_EQ(Get("Gourmix.Idx"), index);
+  DestroyWindow(main);
+  PumpUntil([] { return true; });
+}
+
+}  // namespace
