@@ -42,15 +42,6 @@ uint32_t RefileRecipes(CategoryNode from, CategoryNode to) {
   return moved;
 }
 
-uint32_t CountRecipesIn(CategoryNode node) {
-  const RecipeEntry* entries = RecipeEntries();
-  const uint32_t count = RecipeCount();
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < count; ++i)
-    if (entries[i].category == node) ++n;
-  return n;
-}
-
 CategoryNode MoveLeafCategory(CategoryTree& tree, CategoryNode node, CategoryNode target) {
   if (!node || !target || target == node || tree.FirstChild(node)) return nullptr;
   char label[kSavedLabelSize];

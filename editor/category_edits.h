@@ -40,7 +40,4 @@ CategoryNode MoveLeafCategory(CategoryTree& tree, CategoryNode node, CategoryNod
 // Files under `to` every recipe of the table filed under exactly `from`. Returns how many.
 uint32_t RefileRecipes(CategoryNode from, CategoryNode to);
 
-// Number of recipes of the table filed under exactly `node` (not below it).
-uint32_t CountRecipesIn(CategoryNode node);
-
 #endif

@@ -343,6 +343,84 @@ TEST_F(DragDrop, TheTreeScrollsWhenTheCursorNearsItsEdges) {
 }
 
 // ---------------------------------------------------------------------------------------
+// The system's own mouse input
+
+// Moves the mouse (with the left button as it is) to a point of the dialog.
+void MoveMouseTo(POINT p) {
+  ClientToScreen(Editor().dialog, &p);
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof in);
+}
+
+void LeftButton(bool down) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &in, sizeof in);
+}
+
+// The whole gesture made with the mouse, through the controls' own drag detection: the
+// controls start the drag, and the capture brings the rest to the editor.
+TEST_F(DragDrop, ARealMouseDragFilesARecipeAndMovesACategory) {
+  WriteCatalogue(kCatalogue);
+  auto glide = [](std::function<POINT()> from, std::function<POINT()> to) {
+    // A few steps between the two points, one per tick, as a hand would move.
+    std::vector<std::function<void()>> moves;
+    for (int i = 1; i <= 4; ++i)
+      moves.push_back([from, to, i] {
+        const POINT a = from(), b = to();
+        MoveMouseTo({a.x + (b.x - a.x) * i / 4, a.y + (b.y - a.y) * i / 4});
+      });
+    return moves;
+  };
+  SeenBox discard;
+  Script script;
+  script.Until(Loaded).Do([] {
+    Select(Find({"Desserts", "Tartes"}));
+    MoveMouseTo(OnRecipe(ListIndex("Tarte tatin")));
+  });
+  script.Do([] { LeftButton(true); });
+  auto tatin = [] { return OnRecipe(ListIndex("Tarte tatin")); };
+  auto entrees = [] { return OnItem(Find({kEntrees})); };
+  for (auto& m : glide(tatin, entrees)) script.Do(m);
+  script.Until([] {
+    EXPECT_EQ(Editor().drag, DragState::Recipes);
+    EXPECT_EQ(GetCapture(), Dialog());
+    return Editor().dropHighlight == NodeOf(Find({kEntrees}));
+  });
+  script.Do([] { LeftButton(false); });
+  script.Until([] { return !Dragging(); }).Do([] {
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"Tarte au citron", "Tarte aux pommes"}));
+    EXPECT_EQ(PathOf(103), "/" + kEntrees);
+    EXPECT_EQ(GetCapture(), nullptr);
+    Show(Find({"Desserts", "Tartes"}));
+    MoveMouseTo(OnItem(Find({"Desserts", "Tartes"})));
+  });
+  script.Do([] { LeftButton(true); });
+  auto tartes = [] { return OnItem(Find({"Desserts", "Tartes"})); };
+  auto plats = [] { return OnItem(Find({"Plats"})); };
+  for (auto& m : glide(tartes, plats)) script.Do(m);
+  script.Until([] {
+    EXPECT_EQ(Editor().drag, DragState::Category);
+    return Editor().dropHighlight == NodeOf(Find({"Plats"}));
+  });
+  script.Do([] { LeftButton(false); });
+  script.Until([] { return !Dragging(); }).Do([] {
+    EXPECT_EQ(Children(Find({"Plats"})), (std::vector<std::string>{"Tartes", "Viandes"}));
+    EXPECT_EQ(PathOf(101), "/Plats/Tartes");
+    EXPECT_TRUE(Beeps().empty());
+    Command(IDC_QUIT);
+  });
+  script.Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script)) << "stopped at step " << script.Done();
+  EXPECT_EQ(script.Done(), script.Steps());
+}
+
+// ---------------------------------------------------------------------------------------
 // Context menus
 
 // A right click made with the system's mouse input at a point of the dialog.
