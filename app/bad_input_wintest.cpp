@@ -1,0 +1,578 @@
+// The whole program on damaged or protected catalogue folders, under Wine: the real main window
+// (and the memo dialog it opens) in a folder with no index, an index of garbage, a recipe base
+// shorter than its slices, a memo store of random bytes, a read-only memo store and a read-only
+// folder. The program tells the user and goes on (or ends, when there is no catalogue), and no
+// file it could not read or was not allowed to change is written.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "app/modal_script_wintest.h"
+#include "catalogue/recipe_table.h"
+#include "resources/resource.h"
+#include "vlr/memo.h"
+
+namespace {
+
+using S = ModalScript;
+
+// Plays steps from a thread timer inside whatever modal loop runs; a step returns false to be
+// tried again at the next tick. A watchdog ends every dialog so that none can hang the test.
+class Steps {
+ public:
+  using Step = std::function<bool()>;
+  Steps& Until(Step step) {
+    steps_.push_back(std::move(step));
+    return *this;
+  }
+  Steps& Do(std::function<void()> action) {
+    return Until([action] {
+      action();
+      return true;
+    });
+  }
+  // The first enabled dialog that is none of `except` comes up: `use` reads and answers it.
+  Steps& OnDialog(std::vector<HWND*> except, std::function<void(HWND)> use) {
+    return Until([except, use] {
+      HWND d = S::TopDialog();
+      if (!d) return false;
+      for (HWND* e : except)
+        if (*e == d) return false;
+      use(d);
+      return true;
+    });
+  }
+  bool Run(const std::function<void()>& open, DWORD watchdogMs = 8000) {
+    current_ = this;
+    next_ = 0;
+    timedOut_ = false;
+    deadline_ = GetTickCount() + watchdogMs;
+    UINT_PTR timer = SetTimer(nullptr, 0, 15, Tick);
+    open();
+    KillTimer(nullptr, timer);
+    current_ = nullptr;
+    return !timedOut_ && next_ == steps_.size();
+  }
+
+ private:
+  static BOOL CALLBACK EndEvery(HWND w, LPARAM) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::string(cls) == "#32770") EndDialog(w, -2);
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Steps* self = current_;
+    if (!self) return;
+    if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
+      self->timedOut_ = true;
+      EnumThreadWindows(GetCurrentThreadId(), EndEvery, 0);
+      return;
+    }
+    if (self->next_ < self->steps_.size() && !self->busy_) {
+      self->busy_ = true;  // a step may open a nested loop in which this timer fires again
+      if (self->steps_[self->next_]()) ++self->next_;
+      self->busy_ = false;
+    }
+  }
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  bool timedOut_ = false, busy_ = false;
+  DWORD deadline_ = 0;
+  static inline Steps* current_ = nullptr;
+};
+
+// A message box as the user saw it; OK pressed.
+struct Box {
+  std::string caption, text;
+  bool stopIcon = false;
+  std::function<void(HWND)> Answer() {
+    return [this](HWND box) {
+      caption = S::Text(box);
+      text = S::ItemText(box, 0xFFFF);
+      // The box's icon control (stc1) holds the shared system icon it was asked for.
+      HWND icon = GetDlgItem(box, 0x0440);
+      stopIcon = icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) ==
+                             LoadIconA(nullptr, MAKEINTRESOURCEA(32513) /* IDI_HAND */);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    };
+  }
+};
+
+std::string Str(UINT id) {
+  char buf[1024] = {};
+  LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
+  return buf;
+}
+
+// String `id` with the two %s of the recipe texts filled in.
+std::string Format(UINT id, const std::string& title, const std::string& file) {
+  char buf[1024];
+  std::snprintf(buf, sizeof buf, Str(id).c_str(), title.c_str(), file.c_str());
+  return buf;
+}
+
+void Put(const std::string& name, const std::string& bytes) {
+  FILE* f = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << name;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+std::string Bytes(const std::string& name) {
+  std::string out;
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return out;
+  char block[4096];
+  size_t n;
+  while ((n = std::fread(block, 1, sizeof block, f)) > 0) out.append(block, n);
+  std::fclose(f);
+  return out;
+}
+
+// Every file of a folder with its bytes: what the program must leave as it found it.
+std::map<std::string, std::string> Folder(const std::string& dir = ".") {
+  std::map<std::string, std::string> files;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    files[fd.cFileName] = Bytes(dir + "\\" + fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return files;
+}
+
+std::string RandomBytes(size_t n, unsigned seed, bool tabs) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) {
+    c = static_cast<char>(rng() & 0xFF);
+    if (!tabs && c == '\t') c = ' ';
+  }
+  return s;
+}
+
+struct Recipe {
+  uint32_t id;
+  const char* title;
+  const char* file;
+};
+const Recipe kRecipes[] = {
+    {101, "Tarte aux pommes", "Gourmix.Dat"},
+    {102, "Boeuf bourguignon", "Gourmix.Dat"},
+    {103, "G\xE2teau basque", "Gourmix.Dat"},
+    {104, "Omelette", "Gourmix.Dat"},
+    {105, "Flan", "Absent.Dat"},
+};
+
+std::string TextOf(const Recipe& r) {
+  return std::string(r.title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n" + std::string(200, '.') + "\r\n";
+}
+
+// Writes the index and a recipe base holding every text back to back, cut to `baseSize`
+// bytes when that is given. Returns the byte ranges.
+std::map<uint32_t, std::string> WriteCatalogue(size_t baseSize = std::string::npos) {
+  std::string index, data;
+  std::map<uint32_t, std::string> texts;
+  for (const Recipe& r : kRecipes) {
+    const size_t start = data.size();
+    data += TextOf(r);
+    texts[r.id] = TextOf(r);
+    index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
+             std::to_string(data.size()) + "\t/Plats\t" + r.file + "\t0\r\n";
+  }
+  Put("Gourmix.Idx", index);
+  Put("Gourmix.Dat", data.substr(0, baseSize));
+  return texts;
+}
+
+void PumpMessages(HWND dialog) {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// ---- protecting files as Windows does ----
+//
+// Wine keeps the read-only attribute as the Unix file mode, which does not stop a process
+// running as root (as these tests do here): opening for writing, replacing and deleting all go
+// through. Under Wine the file is therefore also made immutable (chattr +i) through Wine's Unix
+// side, which makes the file system refuse those changes, as Windows refuses them for a
+// read-only file. A folder is protected the same way, with every file in it (a read-only
+// medium or share): no file can be created, changed, replaced or deleted there.
+
+typedef char*(CDECL* UnixFileNameFn)(LPCWSTR);
+
+std::string UnixName(const std::string& path) {
+  // Through void*: the export's true type is known only by its name.
+  static UnixFileNameFn fn = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!fn) return std::string();
+  char full[MAX_PATH];
+  GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, full, -1, wide, MAX_PATH);
+  char* unix = fn(wide);
+  if (!unix) return std::string();
+  std::string out = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return out;
+}
+
+// Wine starts a Unix program without a process to wait for: the caller polls for its effect.
+bool StartUnix(const std::string& command) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  std::string line = command;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20))
+    if (done()) return true;
+  return done();
+}
+
+bool Writable(const std::string& file) {
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+bool CanCreateIn(const std::string& dir) {
+  const std::string probe = dir + "\\probe.tmp";
+  HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  DeleteFileA(probe.c_str());
+  return true;
+}
+
+// Read-only `file`: true once writing to it is refused.
+bool ProtectFile(const std::string& file) {
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  if (!Writable(file)) {
+    // Windows, or Wine as an ordinary user: the attribute holds for opening; under Wine a
+    // replace would still go through, so go on to the file system's own protection there.
+    if (UnixName(file).empty()) return true;
+  }
+  const std::string unix = UnixName(file);
+  return !unix.empty() && StartUnix("/usr/bin/chattr +i \"" + unix + "\"") &&
+         WaitFor([&] { return !Writable(file); });
+}
+
+void UnprotectFile(const std::string& file) {
+  const std::string unix = UnixName(file);
+  if (!unix.empty() && StartUnix("/usr/bin/chattr -i \"" + unix + "\"")) {
+    WaitFor([&] {
+      SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+      return Writable(file);
+    });
+  }
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A folder whose files can be read but where nothing can be created, changed or removed.
+bool ProtectFolder(const std::string& dir) {
+  for (const auto& f : Folder(dir))
+    if (!ProtectFile(dir + "\\" + f.first)) return false;
+  const std::string unix = UnixName(dir);
+  return !unix.empty() && StartUnix("/usr/bin/chattr +i \"" + unix + "\"") &&
+         WaitFor([&] { return !CanCreateIn(dir); });
+}
+
+void UnprotectFolder(const std::string& dir) {
+  const std::string unix = UnixName(dir);
+  if (!unix.empty() && StartUnix("/usr/bin/chattr -i \"" + unix + "\"")) {
+    WaitFor([&] { return CanCreateIn(dir); });
+  }
+  for (const auto& f : Folder(dir)) UnprotectFile(dir + "\\" + f.first);
+}
+
+class BadInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    // A fixed name: a run that died with the folder protected is cleared by the next one.
+    dir_ = std::string(tmp) + "saucelins_bad_input";
+    Clear();
+    ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+  }
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+    PumpMessages(nullptr);
+    ReleaseCatalogue();
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    SetCurrentDirectoryA(tmp);
+    Clear();
+    EXPECT_EQ(GetFileAttributesA(dir_.c_str()), INVALID_FILE_ATTRIBUTES) << "cannot remove " << dir_;
+  }
+  void Clear() {
+    if (GetFileAttributesA(dir_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (!CanCreateIn(dir_)) UnprotectFolder(dir_);
+    for (const auto& f : Folder(dir_)) {
+      const std::string path = dir_ + "\\" + f.first;
+      if (!DeleteFileA(path.c_str())) {
+        UnprotectFile(path);
+        DeleteFileA(path.c_str());
+      }
+    }
+    RemoveDirectoryA(dir_.c_str());
+  }
+
+  // Runs the program as the user starts it; returns the box it showed before ending.
+  Box RunExpectingTheEnd() {
+    Box box;
+    Steps steps;
+    // The main window is up but disabled under the box; the box is the enabled dialog.
+    steps.Until([&] {
+      HWND d = S::TopDialog();
+      if (!d || S::ItemText(d, 0xFFFF).empty()) return false;
+      box.Answer()(d);
+      return true;
+    });
+    INT_PTR result = -1;
+    EXPECT_TRUE(steps.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(RecipeCount(), 0u);
+    return box;
+  }
+
+  // A modeless main window, pumped until its catalogue is loaded.
+  void Open() {
+    window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                 MainWindowProc, 0);
+    ASSERT_NE(window_, nullptr);
+    ShowWindow(window_, SW_SHOW);
+    const std::string loaded = Str(IDS_MAIN_TITLE);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(5)) {
+      PumpMessages(window_);
+      if (S::Text(window_) == loaded) break;
+    }
+    ASSERT_EQ(S::Text(window_), loaded) << "the catalogue was not loaded";
+    SendMessageA(window_, WM_COMMAND, IDM_RECIPES_TAB, 0);
+    PumpMessages(window_);
+  }
+
+  void Command(int id) {
+    SendMessageA(window_, WM_COMMAND, id, 0);
+    PumpMessages(window_);
+  }
+  std::string PaneText() { return S::ItemText(window_, IDC_RECIPE_TEXT); }
+  bool Enabled(int command) {
+    return SendMessageA(GetDlgItem(window_, IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
+  }
+  void Select(const char* title) {
+    HWND list = GetDlgItem(window_, IDC_RECIPE_LIST);
+    const LRESULT i = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(title));
+    ASSERT_NE(i, LB_ERR) << title;
+    SendMessageA(list, LB_SETCURSEL, i, 0);
+    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    PumpMessages(window_);
+  }
+
+  struct MemoAttempt {
+    bool ran = false;
+    std::string shownBefore;  // the memo as the dialog read it
+    Box box;                  // the box the save showed, if any
+    std::string keptText;     // what the dialog held after the box
+  };
+  // Opens the memo dialog with `command`, switches to edit mode, types `text` and presses OK;
+  // a box that comes up is answered, and the dialog is then cancelled.
+  MemoAttempt TryToSaveMemo(int command, const std::string& text) {
+    MemoAttempt a;
+    HWND memo = nullptr;
+    Steps steps;
+    steps.OnDialog({&window_}, [&](HWND d) {
+           memo = d;
+           a.shownBefore = S::ItemText(d, IDC_MEMO_TEXT);
+           S::Click(d, IDC_MEMO_EDIT);
+         })
+        .Do([&] { SetDlgItemTextA(memo, IDC_MEMO_TEXT, text.c_str()); })
+        .Do([&] { S::Click(memo, IDOK); })
+        .OnDialog({&window_, &memo}, a.box.Answer())
+        .Until([&] {
+          if (S::TopDialog() != memo) return false;
+          a.keptText = S::ItemText(memo, IDC_MEMO_TEXT);
+          PostMessageA(memo, WM_COMMAND, IDCANCEL, 0);
+          return true;
+        });
+    a.ran = steps.Run([&] { Command(command); });
+    return a;
+  }
+
+  std::string dir_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(BadInput, NoIndexOrAnEmptyOneEndsTheProgramAfterMessage20) {
+  for (bool emptyFile : {false, true}) {
+    SCOPED_TRACE(emptyFile ? "empty index" : "no index");
+    if (emptyFile) Put("Gourmix.Idx", "");
+    const auto before = Folder();
+    const Box box = RunExpectingTheEnd();
+    EXPECT_EQ(box.caption, "Saucelins");
+    EXPECT_EQ(box.text, Str(IDS_NO_INDEX));
+    EXPECT_TRUE(box.stopIcon);
+    EXPECT_EQ(Folder(), before) << "a file was written";
+  }
+}
+
+TEST_F(BadInput, GarbageIndexEndsTheProgramAfterMessage21) {
+  // Random bytes without a TAB cannot hold a recipe line; 60 KB also brings up the gauge. Then
+  // text that looks like an index but has no line of eight columns.
+  const std::string garbage[] = {
+      RandomBytes(60000, 11, false),
+      "# Mes recettes\r\n!\r\n\r\n101\tTarte\t0\t0\t10\r\nune ligne sans colonnes\r\n\t\t\t\t\t\t\t\r\n",
+  };
+  for (const std::string& index : garbage) {
+    SCOPED_TRACE(index.size());
+    Put("Gourmix.Idx", index);
+    const auto before = Folder();
+    const Box box = RunExpectingTheEnd();
+    EXPECT_EQ(box.caption, "Saucelins");
+    EXPECT_EQ(box.text, Str(IDS_INDEX_ERROR));
+    EXPECT_TRUE(box.stopIcon);
+    EXPECT_EQ(Folder(), before) << "a file was written";
+  }
+}
+
+TEST_F(BadInput, RecipeBaseShorterThanItsSlicesShowsTheReadErrorInThePane) {
+  // The base ends in the middle of the third recipe (in file order).
+  const auto whole = WriteCatalogue();
+  const size_t cut = TextOf(kRecipes[0]).size() + TextOf(kRecipes[1]).size() + 30;
+  Put("Gourmix.Dat", Bytes("Gourmix.Dat").substr(0, cut));
+  const auto before = Folder();
+  Open();
+
+  Select("Tarte aux pommes");
+  EXPECT_EQ(PaneText(), whole.at(101));
+  Select("G\xE2teau basque");  // cut: the error text, not the part that is there
+  EXPECT_EQ(PaneText(), Format(IDS_READ_ERROR, "G\xE2teau basque", "Gourmix.Dat"));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+  Select("Omelette");  // wholly past the end
+  EXPECT_EQ(PaneText(), Format(IDS_READ_ERROR, "Omelette", "Gourmix.Dat"));
+  Select("Flan");  // its base is missing
+  EXPECT_EQ(PaneText(), Format(IDS_OPEN_ERROR, "Flan", "Absent.Dat"));
+  Select("Boeuf bourguignon");
+  EXPECT_EQ(PaneText(), whole.at(102));
+  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_EQ(Folder(), before);
+}
+
+TEST_F(BadInput, MemoStoreOfRandomBytesIsNeverOverwritten) {
+  WriteCatalogue();
+  const std::string foreign = RandomBytes(3000, 5, true);
+  Put("Gourmix.mem", foreign);
+  Open();
+  Select("Omelette");
+  // Not a store: no memo, so only "new memo" is offered.
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+
+  const MemoAttempt a = TryToSaveMemo(IDM_NEW_MEMO, "Trois oeufs");
+  ASSERT_TRUE(a.ran);
+  EXPECT_EQ(a.shownBefore, "");
+  EXPECT_EQ(a.box.caption, "Saucelins");
+  EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
+  EXPECT_EQ(a.keptText, "Trois oeufs") << "the typed text was lost";
+  EXPECT_EQ(Bytes("Gourmix.mem"), foreign) << "the foreign file was written over";
+
+  // The new store was written whole beside it, under its temporary name, for the user to
+  // recover; nothing else appeared.
+  int temporary = 0;
+  for (const auto& f : Folder()) {
+    if (f.first == "Gourmix.Idx" || f.first == "Gourmix.Dat" || f.first == "Gourmix.mem") continue;
+    EXPECT_EQ(f.first.rfind("vlr", 0), 0u) << f.first;
+    char memo[64] = {};
+    int32_t length = sizeof memo;
+    EXPECT_EQ(ReadMemo(f.first.c_str(), 104, memo, &length), 0) << f.first;
+    EXPECT_STREQ(memo, "Trois oeufs");
+    ++temporary;
+  }
+  EXPECT_EQ(temporary, 1);
+  Select("Omelette");
+  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+}
+
+TEST_F(BadInput, ReadOnlyMemoStoreIsReadButNeverRewritten) {
+  WriteCatalogue();
+  ASSERT_EQ(WriteMemo(MemoStoreName, 104, "Servir chaude", 0), 0);
+  if (!ProtectFile(MemoStoreName)) GTEST_SKIP() << "no way to make a file read-only here";
+  const auto before = Folder();
+  Open();
+  Select("Omelette");
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+
+  // A longer memo (a rewrite), then a memo for a recipe that has none (an append).
+  MemoAttempt a = TryToSaveMemo(IDM_READ_MEMO, "Servir chaude, avec une salade verte");
+  ASSERT_TRUE(a.ran);
+  EXPECT_EQ(a.shownBefore, "Servir chaude");
+  EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
+  EXPECT_EQ(a.keptText, "Servir chaude, avec une salade verte");
+  Select("Tarte aux pommes");
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+  a = TryToSaveMemo(IDM_NEW_MEMO, "Pommes reinettes");
+  ASSERT_TRUE(a.ran);
+  EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
+
+  EXPECT_EQ(Folder(), before) << "the store changed or a file was left";
+  EXPECT_NE(GetFileAttributesA(MemoStoreName) & FILE_ATTRIBUTE_READONLY, 0u);
+  Select("Omelette");
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+}
+
+TEST_F(BadInput, ReadOnlyFolderIsReadAndNothingIsWritten) {
+  const auto whole = WriteCatalogue();
+  ASSERT_EQ(WriteMemo(MemoStoreName, 104, "Servir chaude", 0), 0);
+  if (!ProtectFolder(dir_)) {
+    GTEST_SKIP() << "no way to make a folder read-only here (Wine as root ignores the "
+                    "attribute, and chattr was not available)";
+  }
+  const auto before = Folder();
+  Open();
+  Select("Tarte aux pommes");
+  EXPECT_EQ(PaneText(), whole.at(101));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+  MemoAttempt a = TryToSaveMemo(IDM_NEW_MEMO, "Pommes reinettes");
+  ASSERT_TRUE(a.ran);
+  EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
+  Select("Omelette");
+  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+  a = TryToSaveMemo(IDM_READ_MEMO, "Sans");  // shorter: in place
+  ASSERT_TRUE(a.ran);
+  EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
+  // The category editor's save, as it runs it.
+  EXPECT_EQ(SaveIndex(MainCategoryTree(), window_), 0);
+  EXPECT_EQ(Folder(), before);
+}
+
+}  // namespace
