@@ -4,10 +4,14 @@
 // the temporary files a crash in an earlier save left behind. After each failure the index is
 // the previous one byte for byte (or still absent), the backup is the previous backup or the
 // previous index, nothing else is left, the table and the gauge are as before, and the same
-// save then succeeds.
+// save then succeeds. And a save whose process is killed at any moment leaves the previous
+// index or the new one, never a mix, and the next save cleans up after it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/gauge.h"
@@ -239,6 +244,63 @@ TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
     total += injected;
   }
   std::printf("[ faults   ] index save total %ld failing calls checked\n", total);
+}
+
+TEST_F(IndexSaveFaults, AProcessKilledAnywhereInASaveLeavesThePreviousIndexOrTheNewOne) {
+  const std::string old = ManyRecipes(3000, "Ancienne recette");
+  const std::string previousBackup = "la sauvegarde d'avant\r\n";
+  CategoryTree tree;
+  Put(kIndexFileName, ManyRecipes(8000, "Nouvelle recette"));
+  ASSERT_EQ(LoadIndex(tree), 8000u);
+  ASSERT_EQ(SaveIndex(tree, nullptr), 1);
+  const std::string expected = Slurp(kIndexFileName);
+
+  // Saves in a child process, which the parent kills after `delay` (never, when negative).
+  // Returns true when the child was killed before it ended.
+  auto saveKilledAfter = [&](std::chrono::microseconds delay) {
+    RemoveAllHere();
+    Put(kIndexFileName, old);
+    Put(kIndexBackupName, previousBackup);
+    const pid_t child = fork();
+    if (child == 0) _exit(SaveIndex(tree, nullptr) == 1 ? 0 : 1);
+    if (delay.count() >= 0) {
+      std::this_thread::sleep_for(delay);
+      kill(child, SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status)) EXPECT_EQ(WEXITSTATUS(status), 0) << "the save failed";
+    return WIFSIGNALED(status);
+  };
+
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_FALSE(saveKilledAfter(std::chrono::microseconds(-1)));
+  const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - start);
+  ASSERT_EQ(Slurp(kIndexFileName), expected);
+
+  constexpr int kKills = 20;
+  int midSave = 0, oldKept = 0;
+  for (int k = 0; k < kKills; ++k) {
+    SCOPED_TRACE(k);
+    if (saveKilledAfter(whole * k / kKills)) ++midSave;
+    const std::string index = Slurp(kIndexFileName);
+    const bool isOld = index == old;
+    if (isOld) ++oldKept;
+    EXPECT_TRUE(isOld || index == expected) << "the index is neither the old nor the new one";
+    const std::string backup = Slurp(kIndexBackupName);
+    EXPECT_TRUE(backup == previousBackup || backup == old) << "the backup was damaged";
+    if (!isOld) EXPECT_EQ(backup, old) << "the new index is in place without the old one's backup";
+    // What the killed save left behind goes with the next save.
+    ASSERT_EQ(SaveIndex(tree, nullptr), 1);
+    EXPECT_EQ(Slurp(kIndexFileName), expected);
+    EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+  }
+  std::printf("[ crashes  ] index save of %zu bytes (%lld us) killed %d times, %d of them "
+              "mid-save; the old index was left %d times, the new one %d times\n",
+              expected.size(), static_cast<long long>(whole.count()), kKills, midSave, oldKept,
+              kKills - oldKept);
+  EXPECT_GT(midSave, kKills / 4) << "the kills came too late to test anything";
 }
 
 }  // namespace
