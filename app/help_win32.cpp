@@ -28,7 +28,10 @@ INT_PTR CALLBACK ProgramHelpDialog(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: {
       HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
       SetDlgItemTextA(dialog, IDC_HELP_TEXT, ProgramHelpText(instance).c_str());
-      return TRUE;
+      // With the focus on the text, the dialog manager would select all of it and scroll to
+      // its end; the reader starts at the top.
+      SetFocus(GetDlgItem(dialog, IDOK));
+      return FALSE;
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
