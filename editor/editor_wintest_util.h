@@ -158,25 +158,24 @@ inline std::string Text(HWND window) {
   return text;
 }
 
+struct FindDialog {
+  HWND except, found;
+};
+inline BOOL CALLBACK FindDialogOtherThan(HWND w, LPARAM p) {
+  FindDialog* f = reinterpret_cast<FindDialog*>(p);
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (w != f->except && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
+    f->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
 // The visible, enabled dialog of this thread other than `except` (a message box, the zoom or
 // memo dialog, the help window), or null.
 inline HWND DialogOtherThan(HWND except) {
-  struct Find {
-    HWND except, found;
-  } f = {except, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        Find* f = reinterpret_cast<Find*>(p);
-        char cls[16] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (w != f->except && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
-          f->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
+  FindDialog f = {except, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindDialogOtherThan, reinterpret_cast<LPARAM>(&f));
   return f.found;
 }
 
@@ -189,21 +188,19 @@ struct SeenBox {
   bool Exclamation() const { return icon && icon == LoadIcon(nullptr, IDI_EXCLAMATION); }
 };
 
+inline BOOL CALLBACK FindMenuWindow(HWND w, LPARAM p) {
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (std::strcmp(cls, "#32768") == 0 && IsWindowVisible(w)) {
+    *reinterpret_cast<HWND*>(p) = w;
+    return FALSE;
+  }
+  return TRUE;
+}
 // The visible popup menu of this thread (class #32768), or null.
 inline HWND OpenMenuWindow() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        char cls[16] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (std::strcmp(cls, "#32768") == 0 && IsWindowVisible(w)) {
-          *reinterpret_cast<HWND*>(p) = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
