@@ -5,8 +5,9 @@
 # Builds what it needs (native and win64) under BUILD_ROOT; the benchmarks generate their
 # catalogues with the synthetic catalogue generator.
 #
-# Usage: scripts/bench.sh [--tiny] [--markdown FILE]
+# Usage: scripts/bench.sh [--tiny] [--last] [--markdown FILE]
 #   --tiny           every benchmark at a tiny size, in seconds: checks that they all run
+#   --last           prints the table of the last run again, runs nothing
 #   --markdown FILE  also writes the table as Markdown
 # Exits non-zero when a benchmark fails or gives no figures. A figure over its goal is shown
 # as such ("MISSED"); it does not fail the command.
@@ -14,37 +15,20 @@ set -u
 . "$(dirname "$0")/common.sh"
 
 TINY=0
+LAST=0
 MARKDOWN=
 while [ $# -gt 0 ]; do
   case "$1" in
     --tiny) TINY=1; shift ;;
+    --last) LAST=1; shift ;;
     --markdown) MARKDOWN=$2; shift 2 ;;
-    *) echo "usage: $0 [--tiny] [--markdown FILE]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--tiny] [--last] [--markdown FILE]" >&2; exit 2 ;;
   esac
 done
 
 OUT=$BUILD_ROOT/bench
-mkdir -p "$OUT"
-rm -f "$OUT"/*.log "$OUT/status"
 FAILED=0
 fail() { echo "bench: $*" >&2; FAILED=1; }
-
-ensure_packages "$PKG_NATIVE $PKG_WINDOWS" || exit 1
-
-# Only the benchmarks whose sources are there (a tree may not have them all yet).
-NATIVE_BENCHES=() WIN_BENCHES=()
-for f in "$SRC_DIR"/bench/*.cpp; do
-  n=$(basename "$f" .cpp)
-  case "$n" in
-    table_growth_win32) ;;  # a study of the heap, not a figure of the program
-    *_win32) WIN_BENCHES+=("$n") ;;
-    *) NATIVE_BENCHES+=("$n") ;;
-  esac
-done
-
-echo "== Building the benchmarks: ${NATIVE_BENCHES[*]} ${WIN_BENCHES[*]}" >&2
-BUILD_TARGETS="${NATIVE_BENCHES[*]}" configure_build native "" >&2 || { fail "native build failed (log: $BUILD_ROOT/native.build.log)"; exit 1; }
-BUILD_TARGETS="${WIN_BENCHES[*]}" configure_build win64 toolchain-mingw-x86_64.cmake >&2 || { fail "win64 build failed (log: $BUILD_ROOT/win64.build.log)"; exit 1; }
 
 # run LOG TIMEOUT COMMAND...: one benchmark, its output kept, its status noted.
 run() {
@@ -54,47 +38,77 @@ run() {
   echo "$log $?" >>"$OUT/status"
 }
 
-if [ $TINY = 1 ]; then
-  SIZES=(tiny); LIMIT=120; MEMO_ARGS=(--tiny); WIN_ARGS=(--tiny)
-else
-  SIZES=(1000 10000 100000); LIMIT=1800; MEMO_ARGS=(); WIN_ARGS=()
-fi
+# Builds and runs every benchmark; leaves their logs, the status of each and figures.tsv in OUT.
+run_benchmarks() {
+  mkdir -p "$OUT"
+  rm -f "$OUT"/*.log "$OUT/status" "$OUT/figures.tsv"
+  echo "$TINY" >"$OUT/tiny"
+  ensure_packages "$PKG_NATIVE $PKG_WINDOWS" || { FAILED=1; return; }
 
-for n in "${NATIVE_BENCHES[@]}"; do
-  case "$n" in
-    load_bench)
-      for s in "${SIZES[@]}"; do
-        if [ "$s" = tiny ]; then run load_bench-tiny.log "$LIMIT" "$BUILD_ROOT/native/load_bench" --tiny
-        else run "load_bench-$s.log" "$LIMIT" "$BUILD_ROOT/native/load_bench" --recipes "$s"; fi
-      done ;;
-    *) run "$n.log" "$LIMIT" "$BUILD_ROOT/native/$n" "${MEMO_ARGS[@]}" ;;
-  esac
-done
+  # Only the benchmarks whose sources are there (a tree may not have them all yet).
+  local f n s native=() windows=()
+  for f in "$SRC_DIR"/bench/*.cpp; do
+    n=$(basename "$f" .cpp)
+    case "$n" in
+      table_growth_win32) ;;  # a study of the heap, not a figure of the program
+      *_win32) windows+=("$n") ;;
+      *) native+=("$n") ;;
+    esac
+  done
 
-if [ ${#WIN_BENCHES[@]} -gt 0 ]; then
-  wine_prefix "$BUILD_ROOT/win64" >&2
-  export WINEPREFIX=$BUILD_ROOT/win64/wineprefix OUT LIMIT BUILD_ROOT
-  export BENCH_WIN_ARGS="${WIN_ARGS[*]}" BENCH_WIN_LIST="${WIN_BENCHES[*]}"
-  # One virtual screen and one Wine session for all of them; Wine's helpers start first so
-  # that a lingering wineserver does not hold our pipes.
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    wineboot </dev/null >/dev/null 2>&1
-    for n in $BENCH_WIN_LIST; do
-      echo "== $n (Wine)" >&2
-      timeout "$LIMIT" "$WINE64" "$BUILD_ROOT/win64/$n.exe" $BENCH_WIN_ARGS </dev/null >"$OUT/$n.log" 2>&1
-      echo "$n.log $?" >>"$OUT/status"
-    done
-    wineserver -k' >&2
-fi
+  echo "== Building the benchmarks: ${native[*]} ${windows[*]}" >&2
+  BUILD_TARGETS="${native[*]}" configure_build native "" >&2 ||
+    { fail "native build failed (log: $BUILD_ROOT/native.build.log)"; return; }
+  BUILD_TARGETS="${windows[*]}" configure_build win64 toolchain-mingw-x86_64.cmake >&2 ||
+    { fail "win64 build failed (log: $BUILD_ROOT/win64.build.log)"; return; }
 
-# Every benchmark must have ended well and given at least one figure.
-while read -r log rc; do
-  [ "$rc" = 0 ] || fail "$log: exit status $rc (log: $OUT/$log)"
-  grep -q '^BENCH' "$OUT/$log" || fail "$log: no figures (log: $OUT/$log)"
-done <"$OUT/status"
+  local sizes limit small=()
+  if [ $TINY = 1 ]; then
+    sizes=(tiny); limit=120; small=(--tiny)
+  else
+    sizes=(1000 10000 100000); limit=1800
+  fi
 
-# The table, from every figure line of every log, in the order they ran.
-cat $(awk '{print "'"$OUT"'/" $1}' "$OUT/status") | tr -d '\r' | grep '^BENCH' >"$OUT/figures.tsv"
+  for n in "${native[@]}"; do
+    case "$n" in
+      load_bench)
+        for s in "${sizes[@]}"; do
+          if [ "$s" = tiny ]; then run load_bench-tiny.log "$limit" "$BUILD_ROOT/native/load_bench" --tiny
+          else run "load_bench-$s.log" "$limit" "$BUILD_ROOT/native/load_bench" --recipes "$s"; fi
+        done ;;
+      *) run "$n.log" "$limit" "$BUILD_ROOT/native/$n" "${small[@]}" ;;
+    esac
+  done
+
+  if [ ${#windows[@]} -gt 0 ]; then
+    wine_prefix "$BUILD_ROOT/win64" >&2
+    export WINEPREFIX=$BUILD_ROOT/win64/wineprefix OUT BUILD_ROOT
+    export BENCH_LIMIT=$limit BENCH_ARGS="${small[*]}" BENCH_LIST="${windows[*]}"
+    # One virtual screen and one Wine session for all of them; Wine's helpers start first so
+    # that a lingering wineserver does not hold our pipes.
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+      wineboot </dev/null >/dev/null 2>&1
+      for n in $BENCH_LIST; do
+        echo "== $n (Wine)" >&2
+        timeout "$BENCH_LIMIT" "$WINE64" "$BUILD_ROOT/win64/$n.exe" $BENCH_ARGS </dev/null >"$OUT/$n.log" 2>&1
+        echo "$n.log $?" >>"$OUT/status"
+      done
+      wineserver -k' >&2
+  fi
+
+  # Every benchmark must have ended well and given at least one figure.
+  local log rc
+  while read -r log rc; do
+    [ "$rc" = 0 ] || fail "$log: exit status $rc (log: $OUT/$log)"
+    grep -q '^BENCH' "$OUT/$log" || fail "$log: no figures (log: $OUT/$log)"
+  done <"$OUT/status"
+
+  # The figure lines of every log, in the order they ran.
+  while read -r log rc; do
+    tr -d '\r' <"$OUT/$log" | grep '^BENCH'
+  done <"$OUT/status" >"$OUT/figures.tsv"
+}
+
 format_table() {  # text|markdown
   awk -F'\t' -v style="$1" -v tiny="$TINY" '
     function num(v) {
@@ -108,6 +122,7 @@ format_table() {  # text|markdown
       while (n >= 1000) { s = sprintf(",%03d", n % 1000) s; n = int(n / 1000) }
       return n s
     }
+    function join(list, item) { return list (list == "" ? "" : ", ") item }
     function row(a, b, c, d, e, f, g, h) {
       if (style == "markdown") printf "| %s | %s | %s | %s | %s | %s | %s | %s |\n", a, b, c, d, e, f, g, h
       else printf "%-72s %9s %4s %12s %12s %12s %-22s %s\n", a, b, c, d, e, f, g, h
@@ -122,28 +137,40 @@ format_table() {  # text|markdown
       if (base != "-" && base + 0 > 0) ratio = sprintf("%.2fx", median / base)
       if (goal != "-") {
         k = split(goal, terms, ",")
-        met = 1
+        missed = ""
         for (i = 1; i <= k; i++) {
           t = terms[i]
           if (t ~ /x$/) {
             lim = substr(t, 1, length(t) - 1) + 0
-            goaltext = goaltext (goaltext == "" ? "" : ", ") "< " lim "x base"
-            if (base == "-" || median >= lim * base) met = 0
+            goaltext = join(goaltext, "< " lim "x base")
+            if (base == "-" || median >= lim * base) missed = join(missed, lim "x")
           } else {
             lim = t + 0
-            goaltext = goaltext (goaltext == "" ? "" : ", ") "< " lim " " unit
-            if (median >= lim) met = 0
+            goaltext = join(goaltext, "< " lim " " unit)
+            if (median >= lim) missed = join(missed, lim " " unit)
             if (!absgoal) absgoal = lim
           }
         }
-        result = met ? "ok" : "MISSED"
+        result = missed == "" ? "ok" : "MISSED " missed
         if (ratio == "-" && absgoal > 0) ratio = sprintf("%.2f of goal", median / absgoal)
       }
-      row(name, size(n), runs, num(median) " " unit, base == "-" ? "-" : num(base + 0) " " unit, ratio, goaltext == "" ? "-" : goaltext, result)
+      row(name, size(n), runs, num(median) " " unit, base == "-" ? "-" : num(base + 0) " " unit,
+          ratio, goaltext == "" ? "-" : goaltext, result)
     }
-    END { if (tiny == 1) print (style == "markdown" ? "\n" : "") "(tiny sizes: a check that every benchmark runs; the goals are for the full sizes)" }
+    END {
+      if (tiny == 1) print (style == "markdown" ? "\n" : "") \
+        "(tiny sizes: a check that every benchmark runs; the goals are for the full sizes)"
+    }
   ' "$OUT/figures.tsv"
 }
+
+if [ $LAST = 1 ]; then
+  [ -f "$OUT/figures.tsv" ] || { echo "bench: no earlier run in $OUT" >&2; exit 1; }
+  TINY=$(cat "$OUT/tiny" 2>/dev/null || echo 0)
+else
+  run_benchmarks
+  [ -f "$OUT/figures.tsv" ] || { echo "SOME BENCHMARKS FAILED"; exit 1; }
+fi
 format_table text | tee "$OUT/table.txt"
 format_table markdown >"$OUT/table.md"
 [ -n "$MARKDOWN" ] && cp "$OUT/table.md" "$MARKDOWN"
