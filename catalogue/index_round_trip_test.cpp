@@ -1,4 +1,5 @@
-// Cases the index fuzz target found where a save did not read back as the same catalogue.
+// Index contents that once went wrong: a save that did not read back as the same catalogue
+// (found by the index fuzz target), a path that grew a tree too deep for the tree control.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,11 +48,14 @@ class IndexRoundTrip : public ::testing::Test {
     Put(kIndexFileName, index);
     return LoadIndex(*tree_);
   }
-  // Each recipe's category path, by recipe number.
+  // Each recipe's category, as the labels from below the root down, uncut, by recipe number.
   std::map<uint32_t, std::string> Paths() {
     std::map<uint32_t, std::string> paths;
     for (uint32_t i = 0; i < RecipeCount(); ++i) {
-      paths[RecipeEntries()[i].recipeId] = PathOfCategory(*tree_, RecipeEntries()[i].category);
+      std::string path;
+      for (CategoryNode n = RecipeEntries()[i].category; tree_->Parent(n); n = tree_->Parent(n))
+        path = "/" + std::string(tree_->Label(n)) + path;
+      paths[RecipeEntries()[i].recipeId] = path;
     }
     return paths;
   }
@@ -88,6 +92,22 @@ TEST_F(IndexRoundTrip, ACategoryRenamedWithATrailingSpaceKeepsItsRecipes) {
   ASSERT_EQ(Load(Slurp(kIndexFileName)), 2u);
   EXPECT_EQ(Paths().at(1), "/Desserts ");
   EXPECT_EQ(tree_->NodeCount(), 3u);  // the root, "Desserts " and "Plats": nothing split off
+}
+
+TEST_F(IndexRoundTrip, APathTextIsReadUpToItsFirst255Characters) {
+  // 20,000 levels on one line: read as its first 255 characters, 127 levels and a half.
+  std::string deep;
+  for (int i = 0; i < 20000; ++i) deep += "/a";
+  std::string fits = "/" + std::string(63, 'b') + "/" + std::string(63, 'c') + "/" +
+                     std::string(63, 'd') + "/" + std::string(62, 'e');  // exactly 255
+  ASSERT_EQ(Load(Line("1", deep) + Line("2", fits) + Line("3", fits + "/f")), 3u);
+  const std::map<uint32_t, std::string> paths = Paths();
+  std::string cut;
+  for (int i = 0; i < 127; ++i) cut += "/a";
+  EXPECT_EQ(paths.at(1), cut);  // the 255th character is the "/" before the 128th "a"
+  EXPECT_EQ(paths.at(2), fits);
+  EXPECT_EQ(paths.at(3), fits);
+  EXPECT_EQ(tree_->NodeCount(), 1u + 127u + 4u);
 }
 
 }  // namespace

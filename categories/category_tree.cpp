@@ -499,11 +499,17 @@ CategoryNode CategoryFromPath(CategoryTree& tree, const char* path) {
   }
   CategoryNode current = tree.Root();
   const char* p = path ? path : "";
+  // A path text holds at most 255 characters, as PathOfCategory writes it; a longer one (a
+  // damaged index line of thousands of "/a") is read as its first 255. That also keeps the
+  // tree from growing so deep that the tree control, which frees its items recursively,
+  // runs out of stack when it is cleared.
+  const char* end = p;
+  while (end - p < static_cast<std::ptrdiff_t>(sizeof g_pathBuffer - 1) && *end != '\0') ++end;
   for (int depth = 0;; ++depth) {
-    while (*p == '/') ++p;
-    if (*p == '\0') return current;
+    while (p < end && *p == '/') ++p;
+    if (p == end) return current;
     const char* start = p;
-    while (*p != '\0' && *p != '/') ++p;
+    while (p < end && *p != '/') ++p;
     // A longer segment stands for its first 63 characters, as a longer label is cut to them.
     size_t len = static_cast<size_t>(p - start);
     if (len > kCategoryLabelMax) len = kCategoryLabelMax;
