@@ -575,4 +575,23 @@ TEST_F(BadInput, ReadOnlyFolderIsReadAndNothingIsWritten) {
   EXPECT_EQ(Folder(), before);
 }
 
+TEST_F(BadInput, APathOfTwentyThousandLevelsLoadsReloadsAndCloses) {
+  // A 40 KB index line. The tree control frees its items recursively: a tree that deep
+  // overflowed the stack when the catalogue was reloaded or the window closed.
+  std::string path;
+  for (int i = 0; i < 20000; ++i) path += "/a";
+  Put("Gourmix.Dat", "Texte\r\n");
+  Put("Gourmix.Idx", "1\tProfonde\t0\t0\t7\t" + path + "\tGourmix.Dat\t0\r\n" +
+                         "2\tPlate\t0\t0\t7\t/P\tGourmix.Dat\t0\r\n");
+  Open();
+  Select("Profonde");
+  EXPECT_EQ(PaneText(), "Texte\r\n");
+  SendMessageA(window_, WM_APP_RELOAD, 0, 0);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && RecipeCount() != 2; Sleep(5))
+    PumpMessages(window_);
+  EXPECT_EQ(RecipeCount(), 2u);
+  EXPECT_TRUE(DestroyWindow(window_));
+  window_ = nullptr;
+}
+
 }  // namespace
