@@ -80,7 +80,13 @@ fi
 if want asan; then
   if build_stage asan "" -DSAUCELINS_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++; then
     echo "== Native tests under AddressSanitizer + UBSan"
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest_stage asan "$BUILD_ROOT/asan"
+    # Stack use after return and initialisation order too; any report ends the test program.
+    ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1 \
+      UBSAN_OPTIONS=print_stacktrace=1 ctest_stage asan "$BUILD_ROOT/asan"
+    # A report from a child process or a test that carried on still counts.
+    if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$BUILD_ROOT/asan.ctest.log"; then
+      record asan-rep FAIL "sanitizer report in $BUILD_ROOT/asan.ctest.log"
+    fi
   fi
 fi
 
