@@ -17,7 +17,10 @@ EXE=$BUILD_ROOT/win64/saucelins.exe
 OUT=$BUILD_ROOT/e2e
 SHOTS=$BUILD_ROOT/e2e-shots
 SCREEN=1024x768x24
-SCENARIO_TIMEOUT=${E2E_TIMEOUT:-60}
+# A scenario takes under 10 s here; a stuck one is ended after this, and the whole run keeps
+# within its budget (scenarios left when it is spent fail without running).
+SCENARIO_TIMEOUT=${E2E_TIMEOUT:-30}
+RUN_BUDGET=${E2E_BUDGET:-180}
 
 UPDATE_SHOTS=0
 SCENARIOS=()
@@ -65,7 +68,7 @@ MEMO_RE='mo de la recette '
 
 # Waits for the main window with its loaded title; sets MAIN.
 wait_main_window() {
-  MAIN=$(wait_window "$MAIN_RE" 30) || fail "no main window with its title within 30 s"
+  MAIN=$(wait_window "$MAIN_RE" 20) || fail "no main window with its title within 20 s"
   # Let the first paint settle before anything is read off the screen.
   sleep 0.5
 }
@@ -154,7 +157,7 @@ scenario_browse() {
   wait_until 5 list_rows_filled 10 || fail "the recipe list does not show the 11 desserts"
   shot listed
   pane_has_text "$LAST_SHOT" && fail "the text pane shows a recipe before one is chosen"
-  local help_shot=$LAST_SHOT
+  local listed=$LAST_SHOT
   # The first dessert.
   click_client "$MAIN" 60 "$(list_row_y 0)"
   wait_until 5 recipe_shown || fail "choosing a recipe shows no text"
@@ -189,8 +192,13 @@ scenario_browse() {
   click_client "$MAIN" 60 $((y + 21 + 13 + 7))
   wait_until 5 list_rows_filled 10 || fail "choosing /Desserts in the history does not list the desserts again"
   shot from-history
+  # The same list and count as when Desserts was first chosen in the tree.
+  [ "$(differing_pixels "$listed" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LIST")")" = 0 ] ||
+    fail "the history does not list the desserts as the tree did"
+  [ "$(differing_pixels "$listed" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LISTED")")" = 0 ] ||
+    fail "the listed count differs from the one of the desserts"
   [ "$(differing_pixels "$sauces" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LISTED")")" -gt 20 ] ||
-    fail "the listed count did not change"
+    fail "the listed count did not change from the one of the sauces"
   quit_program
 }
 
@@ -335,6 +343,7 @@ scenario_memo() {
   memo_on_disk "$store" $id >/dev/null && fail "the emptied memo is still in the store"
   [ "$(memo_count_on_disk "$store")" = 0 ] || fail "the store still holds memos"
   ls "$SC_DIR"/cat/vlr*.tmp >/dev/null 2>&1 && fail "a temporary store file was left behind"
+  cli_memo_absent $id
   wait_until 3 memo_buttons new || fail "after deleting, the create button is not the only one enabled"
   quit_program
 }
@@ -375,6 +384,12 @@ cli_memo_is() {  # id text
   [ -n "$CLI" ] || return 0
   local got; got=$("$CLI" --utf8 -C "$SC_DIR/cat" memo get "$1" 2>&1)
   [ "$got" = "$2" ] || fail "saucelins-cli reads the memo as '$got'"
+  note "saucelins-cli reads the same memo"
+}
+cli_memo_absent() {  # id
+  [ -n "$CLI" ] || return 0
+  "$CLI" -C "$SC_DIR/cat" memo get "$1" >/dev/null 2>&1 && fail "saucelins-cli still finds the memo"
+  note "saucelins-cli finds no memo"
 }
 
 # ---------------------------------------------------------------------------------------
@@ -426,6 +441,11 @@ scenario_editor() {
   [ "$(cut -f6 <<<"$line")" = "/$(cp1252 "$category")" ] || fail "the index files recipe $id as '$(cut -f6 <<<"$line" | iconv -f CP1252 -t UTF-8)'"
   diff <(grep -av "^$id"$'\t' "$SC_DIR/index-before" | sort) <(grep -av "^$id"$'\t' "$idx" | sort) >"$SC_DIR/index.diff" ||
     fail "Save changed other lines of the index (see $SC_DIR/index.diff)"
+  if [ -n "$CLI" ]; then
+    line=$("$CLI" --utf8 -C "$SC_DIR/cat" list | grep "^$id"$'\t')
+    [ "$(cut -f3 <<<"$line")" = "/$category" ] || fail "saucelins-cli lists recipe $id as '$line'"
+    note "saucelins-cli lists the recipe under /$category"
+  fi
 
   # Close; the main window reloads. Its fifth category is now the new one (before: Sauces,
   # with 4 recipes), holding the one recipe.
@@ -529,17 +549,24 @@ run_scenario() {  # name
   local name=$1 t0 t1 pid n
   SC_DIR=$OUT/$name
   rm -rf "$SC_DIR"; mkdir -p "$SC_DIR"
+  local left=$(( START + RUN_BUDGET - $(date +%s) )) limit=$SCENARIO_TIMEOUT
+  if [ $left -le 5 ]; then
+    echo "FAIL $name: not run, the run's $RUN_BUDGET s are spent"
+    FAILED=1
+    return
+  fi
+  [ $left -lt $limit ] && limit=$left
   t0=$(date +%s%N)
   ( "scenario_$name" ) >"$SC_DIR/trace.log" 2>&1 &
   pid=$!
-  n=$((SCENARIO_TIMEOUT * 10))
+  n=$((limit * 10))
   while kill -0 "$pid" 2>/dev/null && [ $n -gt 0 ]; do sleep 0.1; n=$((n - 1)); done
   local rc=0
   if kill -0 "$pid" 2>/dev/null; then
     import -window root "$SC_DIR/at-timeout.png" 2>/dev/null
     kill -TERM -- -"$pid" 2>/dev/null || kill -TERM "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    echo "timed out after $SCENARIO_TIMEOUT s" >"$SC_DIR/reason"
+    echo "timed out after $limit s" >"$SC_DIR/reason"
     rc=1
   else
     wait "$pid" || rc=$?
@@ -564,6 +591,7 @@ run_scenario() {  # name
 
 set -m  # each scenario in a process group of its own, so a time-out ends all of it
 mkdir -p "$OUT" "$SHOTS"
+rm -f "$SHOTS"/*.png
 START=$(date +%s)
 # The virtual screen may take a moment to answer after xvfb-run has started it.
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
@@ -574,10 +602,15 @@ TIMES=()
 for s in "${SCENARIOS[@]}"; do run_scenario "$s"; done
 
 if [ "$UPDATE_SHOTS" = 1 ]; then
-  mkdir -p "$SRC_DIR/docs"
-  for f in screenshot-main.png screenshot-editor.png screenshot-memo.png; do
-    if [ -f "$SHOTS/$f" ]; then cp "$SHOTS/$f" "$SRC_DIR/docs/$f"; echo "updated docs/$f"; fi
-  done
+  # Only a run where everything passed shows the program as it should look.
+  if [ $FAILED = 0 ]; then
+    mkdir -p "$SRC_DIR/docs"
+    for f in screenshot-main.png screenshot-editor.png screenshot-memo.png; do
+      if [ -f "$SHOTS/$f" ]; then cp "$SHOTS/$f" "$SRC_DIR/docs/$f"; echo "updated docs/$f"; fi
+    done
+  else
+    echo "docs/ screenshots left as they were: a scenario failed"
+  fi
 fi
 # Wine's server leaves once the last program has gone.
 timeout 20 wineserver -w 2>/dev/null
