@@ -107,7 +107,7 @@ scenario_start() {
   # The help text: a one-word line ("Aide"), an empty line, then a paragraph of four lines.
   local profile starts
   profile=$(row_profile "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)")
-  starts=($(run_starts "$profile"))
+  read -r -a starts <<<"$(run_starts "$profile")"
   local gap1=$(( starts[1] - starts[0] )) gap2=$(( starts[2] - starts[1] ))
   [ $(( 2 * gap1 )) -ge $(( 3 * gap2 )) ] || fail "no empty line after the help text's first line ($profile)"
   local w; w=$(first_line_width "$LAST_SHOT")
@@ -275,7 +275,7 @@ same_lines() {  # shot crop
 # width in pixels.
 text_metrics() {  # shot crop
   local starts cols first_h
-  starts=($(run_starts "$(row_profile "$1" "$2")"))
+  read -r -a starts <<<"$(run_starts "$(row_profile "$1" "$2")")"
   [ ${#starts[@]} -ge 2 ] || { echo "0 0"; return; }
   local geo=$2 w h x y
   w=${geo%%x*}; geo=${geo#*x}; h=${geo%%+*}; geo=${geo#*+}; x=${geo%%+*}; y=${geo#*+}
@@ -490,7 +490,8 @@ scenario_print() {
   wait_main_window
   # Nothing chosen yet.
   click_client "$MAIN" "$TB_PRINT" $TB_Y
-  local box; box=$(wait_window "^$TITLE_BOX\$" 5) || fail "printing with no recipe chosen shows no message"
+  wait_window "^$TITLE_BOX\$" 5 >/dev/null || fail "printing with no recipe chosen shows no message"
+  sleep 0.3
   press Return
   wait_no_window "^$TITLE_BOX\$" 5 || fail "the message stays after Enter"
 
@@ -499,8 +500,9 @@ scenario_print() {
   click_client "$MAIN" 60 "$(list_row_y 0)"
   wait_until 5 recipe_shown || fail "choosing a recipe shows no text"
   click_client "$MAIN" "$TB_PRINT" $TB_Y
-  local dlg; dlg=$(wait_window '^Print$' 10) || fail "the print button opens no print dialog"
+  wait_window '^Print$' 10 >/dev/null || fail "the print button opens no print dialog"
   shot print-dialog
+  sleep 0.3
   press Return
   # Wine's FILE: port writes the job into a file of that name in the current folder.
   wait_until 15 test -s "$out" || fail "no PostScript file appeared (looked for $out)"
@@ -513,7 +515,8 @@ scenario_print() {
 
   # Cancel the print dialog.
   click_client "$MAIN" "$TB_PRINT" $TB_Y
-  dlg=$(wait_window '^Print$' 10) || fail "the print button opens no print dialog the second time"
+  wait_window '^Print$' 10 >/dev/null || fail "the print button opens no print dialog the second time"
+  sleep 0.3
   press Escape
   wait_no_window '^Print$' 5 || fail "Escape did not close the print dialog"
   sleep 1.5
@@ -538,6 +541,7 @@ scenario_badfolder() {
   # The message is the only thing to read: its box is wider than a short text would make it.
   window_geometry "$box"
   [ "$WW" -gt 250 ] || fail "the message box is too narrow (${WW} pixels) for message 20"
+  sleep 0.3
   press Return
   wait_no_window "^$TITLE_BOX\$" 5 || fail "the message stays after Enter"
   wait_program_end 10 || fail "the program did not end after the message"

@@ -172,9 +172,7 @@ press() { xdotool key --delay 40 "$@"; }
 # ---- the main window's layout (client pixels, at its starting size) -------------------
 
 # Control rectangles "x y w h" from the layout table of the main window.
-RECT_TABS="5 5 220 199"
 RECT_LIST="10 55 210 130"
-RECT_TREE="10 35 210 150"
 RECT_TEXT="235 33 240 174"
 # The text pane without its scroll bar, whose arrows would read as lines of text.
 RECT_TEXT_LINES="235 33 221 174"
