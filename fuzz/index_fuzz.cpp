@@ -6,22 +6,24 @@
 // - comments, blank lines and lines of fewer than 8 columns are dropped by the first load;
 //   columns after the eighth are never written;
 // - a file name that is "Gourmix.Dat" followed by NUL bytes comes back as the shared name;
-// - spaces around a column, a category path's empty segments and the part of a segment past
-//   63 characters are dropped when reading (the label keeps the first 63), and a column is
-//   read up to its first NUL byte (spaces before that NUL go at the next load);
+// - spaces around a column, a category path's empty segments, the part of a segment past
+//   63 characters (the label keeps the first 63) and the part of a path text past 255
+//   characters are dropped when reading, and a column is read up to its first NUL byte
+//   (spaces before that NUL go at the next load);
 // - numbers come back as their value: "+12abc" is written as 12;
 // - a path whose text (after the root's label) would pass 255 characters is written cut, so
 //   that recipe lands in another category (only its other columns are compared then).
 //
-// Seeds (fuzz/corpus/index): the sample catalogue's index, a save of it, a long generated
-// one, and short files of the odd cases (comments, shifted columns, numbers out of range,
-// deep and long paths, spaces around labels, NUL bytes).
+// Seeds (fuzz/corpus/index): the sample catalogue's index, 60 recipes over nested categories,
+// and short files of the odd cases (comments, shifted columns, numbers out of range, deep and
+// long paths, spaces around labels, NUL bytes, CR inside columns).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "catalogue/recipe_table.h"
@@ -96,11 +98,12 @@ std::string TrimSpaces(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-// "/a//b/" -> "/a/b", each segment cut to the label length; "" for the root.
+// "/a//b/" -> "/a/b", each segment cut to the label length; "" for the root. Only the first
+// 255 characters of the text count.
 std::string NormalPath(const std::string& text) {
   std::string out;
   size_t i = 0;
-  const std::string p = UpToNul(text);
+  const std::string p = UpToNul(text).substr(0, kPathTextCap);
   while (i < p.size()) {
     while (i < p.size() && p[i] == '/') ++i;
     if (i == p.size()) break;
@@ -170,13 +173,15 @@ std::string FullPath(CategoryTree& tree, CategoryNode node) {
 
 std::set<std::string> NodePaths(CategoryTree& tree) {
   std::set<std::string> paths;
-  std::vector<CategoryNode> todo;
-  if (tree.Root()) todo.push_back(tree.Root());
+  std::vector<std::pair<CategoryNode, std::string>> todo;
+  if (tree.Root()) todo.push_back({tree.Root(), ""});
   while (!todo.empty()) {
-    CategoryNode n = todo.back();
+    const auto [n, path] = todo.back();
     todo.pop_back();
-    Check(paths.insert(FullPath(tree, n)).second, "two categories with the same path");
-    for (CategoryNode c = tree.FirstChild(n); c; c = tree.NextSibling(c)) todo.push_back(c);
+    Check(paths.insert(path).second, "two categories with the same path");
+    for (CategoryNode c = tree.FirstChild(n); c; c = tree.NextSibling(c)) {
+      todo.push_back({c, path + "/" + tree.Label(c)});
+    }
   }
   Check(paths.size() == tree.NodeCount(), "tree holds nodes that cannot be reached");
   return paths;
