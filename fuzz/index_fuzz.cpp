@@ -5,7 +5,8 @@
 // What the format cannot carry back, and is therefore not asked of it:
 // - comments, blank lines and lines of fewer than 8 columns are dropped by the first load;
 //   columns after the eighth are never written;
-// - a file name that is "Gourmix.Dat" followed by NUL bytes comes back as the shared name;
+// - a file name spelling "Gourmix.Dat" in any case and followed by NUL bytes comes back as
+//   the shared name, spelled "Gourmix.Dat";
 // - spaces around a column, a category path's empty segments, the part of a segment past
 //   63 characters (the label keeps the first 63) and the part of a path text past 255
 //   characters are dropped when reading, and a column is read up to its first NUL byte
@@ -238,11 +239,12 @@ void CheckWrittenLines(const std::string& bytes, size_t recipes) {
 }
 
 // What a recipe must keep through save and load. A text column cut by a NUL byte may end in
-// spaces, which the next load trims; "Gourmix.Dat" followed by NUL bytes is a name of its own
-// that reads back as the shared one: the same text either way.
+// spaces, which the next load trims; "GOURMIX.DAT" followed by NUL bytes is a name of its own
+// that reads back as the shared one, "Gourmix.Dat": the same file either way.
 void RoundTripForm(Recipe* r) {
   while (!r->title.empty() && r->title.back() == ' ') r->title.pop_back();
   while (!r->dataFile.empty() && r->dataFile.back() == ' ') r->dataFile.pop_back();
+  if (IsSharedName(r->dataFile)) r->dataFile = "Gourmix.Dat";
   r->shared = false;
 }
 
