@@ -8,29 +8,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/cp1252.h"
+#include "platform/temp_folder_test.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using testfiles::Put;
+using testfiles::Slurp;
+
 // This file lives in app/; the sample catalogue is beside that folder.
 fs::path SampleFolder() { return fs::path(__FILE__).parent_path().parent_path() / "sample"; }
-
-std::string Slurp(const fs::path& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Put(const fs::path& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 std::string ReadBack(FILE* f) {
   std::fflush(f);
@@ -63,15 +56,12 @@ struct Result {
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/cli_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ASSERT_FALSE(folder_.Path().empty());
     for (const char* name : {"Gourmix.Idx", "Gourmix.Dat", "Desserts.Dat"}) {
       fs::copy_file(SampleFolder() / name, dir_ / name);
     }
     index_ = Slurp(dir_ / "Gourmix.Idx");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // saucelins-cli -C <folder> args..., with `input` on standard input.
   Result Run(std::vector<std::string> args, const std::string& input = "", bool inFolder = true) {
@@ -106,7 +96,8 @@ class CliTest : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  testfiles::TempFolder folder_{"cli_test"};
+  const fs::path dir_ = folder_.Path();
   std::string index_;
 };
 

@@ -4,17 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
+
+#include "platform/temp_folder_test.h"
 
 namespace {
 
-void Put(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
+using namespace testfiles;
 
 int g_opens = 0;
 bool FakeOpen(WindowRef) { ++g_opens; return true; }
@@ -26,19 +23,13 @@ const GaugeBackend kFakeGauge = {FakeOpen, FakeTitle, FakePaint, FakeClose};
 class CatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/catalogue_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
     g_opens = 0;
     SetGaugeBackend(&kFakeGauge);
   }
   void TearDown() override {
     ReleaseCatalogue();
     SetGaugeBackend(nullptr);
-    ASSERT_EQ(chdir("/"), 0);
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
   RecipeEntry Entry(const char* file, uint32_t start, uint32_t end) {
     RecipeEntry e{};
@@ -48,7 +39,7 @@ class CatalogueTest : public ::testing::Test {
     e.textEnd = end;
     return e;
   }
-  std::string dir_;
+  TempFolder folder_{"catalogue_test"};
   char title_[16] = "Tarte";
 };
 

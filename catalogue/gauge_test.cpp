@@ -3,15 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "catalogue/recipe_table.h"
 #include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 
@@ -111,17 +109,11 @@ class SaveGaugeTest : public GaugeTest {
  protected:
   void SetUp() override {
     GaugeTest::SetUp();
-    char tmpl[] = "/tmp/gauge_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
   }
   void TearDown() override {
     ReleaseCatalogue();
     GaugeTest::TearDown();
-    ASSERT_EQ(chdir("/"), 0);
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
   // Loads n recipes and leaves the range at n, as the catalogue load does.
   void LoadRecipes(CategoryTree& tree, int n) {
@@ -132,7 +124,7 @@ class SaveGaugeTest : public GaugeTest {
     ASSERT_EQ(LoadIndex(tree), static_cast<uint32_t>(n));
     SetGaugeRange(n);
   }
-  std::string dir_;
+  testfiles::TempFolder folder_{"gauge_test"};
 };
 
 TEST_F(SaveGaugeTest, SaveShowsTheGaugeFromFiveHundredRecipesAndEndsBelowAHundred) {

@@ -2,16 +2,16 @@
 // command-line tool lists them, so their numbers and reasons must match the file.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "catalogue/recipe_table.h"
 #include "categories/category_tree.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
+
+using namespace testfiles;
 
 struct Skip {
   uint32_t line;
@@ -25,28 +25,20 @@ void Record(void* context, uint32_t line, const char* reason) {
 
 class IndexObserverTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/index_observer_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-  }
+  void SetUp() override { ASSERT_TRUE(folder_.Enter()); }
   void TearDown() override {
     SetIndexLineObserver(nullptr, nullptr);
     ReleaseCatalogue();
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(dir_);
   }
   std::vector<Skip> Load(const std::string& index, uint32_t* count) {
-    std::ofstream("Gourmix.Idx", std::ios::binary) << index;
+    Put("Gourmix.Idx", index);
     std::vector<Skip> skips;
     SetIndexLineObserver(Record, &skips);
     CategoryTree tree;
     *count = LoadIndex(tree);
     return skips;
   }
-  std::filesystem::path dir_, previous_;
+  TempFolder folder_{"index_observer_test"};
 };
 
 const char kGood[] = "7\tTarte\t0\t0\t10\t/Desserts\tGourmix.Dat\t0";

@@ -1,27 +1,17 @@
 // Index contents that once went wrong: a save that did not read back as the same catalogue
 // (found by the index fuzz target), a path that grew a tree too deep for the tree control.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "catalogue/recipe_table.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
 
-void Put(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
-std::string Slurp(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using namespace testfiles;
 
 std::string Line(const std::string& id, const std::string& path) {
   return id + "\tRecette " + id + "\t0\t0\t10\t" + path + "\tGourmix.Dat\t0\r\n";
@@ -29,19 +19,8 @@ std::string Line(const std::string& id, const std::string& path) {
 
 class IndexRoundTrip : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/index_round_trip_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    ReleaseCatalogue();
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void SetUp() override { ASSERT_TRUE(folder_.Enter()); }
+  void TearDown() override { ReleaseCatalogue(); }
   uint32_t Load(const std::string& index) {
     ReleaseCatalogue();
     tree_.reset(new CategoryTree);
@@ -59,7 +38,7 @@ class IndexRoundTrip : public ::testing::Test {
     }
     return paths;
   }
-  std::filesystem::path dir_, previous_;
+  TempFolder folder_{"index_round_trip"};
   std::unique_ptr<CategoryTree> tree_{new CategoryTree};
 };
 

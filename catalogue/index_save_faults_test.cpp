@@ -14,8 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -25,28 +23,16 @@
 #include "catalogue/gauge.h"
 #include "catalogue/recipe_table.h"
 #include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
+
+using namespace testfiles;
 
 const char kIndexTemp[] = "Gourmix.Tmp";
 const char kBackupTemp[] = "Gourmix.Tbk";
 
-void Put(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
-std::string Slurp(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 bool Exists(const char* name) { return std::filesystem::exists(name); }
-
-std::set<std::string> FilesHere() {
-  std::set<std::string> names;
-  for (auto& e : std::filesystem::directory_iterator(".")) names.insert(e.path().filename().string());
-  return names;
-}
 
 void RemoveAllHere() {
   for (auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e.path());
@@ -94,11 +80,7 @@ class IndexSaveFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     fileio::fault::ResetCount();
-    char pattern[] = "/tmp/index_save_faults_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    ASSERT_TRUE(folder_.Enter());
     SetGaugeBackend(nullptr);
     SetGaugeRange(0);
   }
@@ -107,9 +89,6 @@ class IndexSaveFaults : public ::testing::Test {
     fileio::fault::ResetCount();
     SetGaugeBackend(nullptr);
     SetGaugeRange(0);
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
 
   // The table as list controls see it: where each entry lies and what it holds.
@@ -137,7 +116,7 @@ class IndexSaveFaults : public ::testing::Test {
     return true;
   }
 
-  std::filesystem::path dir_, previous_;
+  TempFolder folder_{"index_save_faults"};
 };
 
 TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
@@ -172,7 +151,9 @@ TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
     // What a save that goes through writes.
     ASSERT_EQ(SaveIndex(tree, nullptr), 1);
     const std::string expected = Slurp(kIndexFileName);
-    if (s.gauge) ASSERT_GT(expected.size(), 65536u) << "meant to take several write blocks";
+    if (s.gauge) {
+      ASSERT_GT(expected.size(), 65536u) << "meant to take several write blocks";
+    }
     const std::vector<Seen> table = Table();
 
     long injected = 0;
@@ -198,12 +179,12 @@ TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
       EXPECT_TRUE(Same(Table(), table));
       EXPECT_FALSE(GaugeIsOpen());
       EXPECT_EQ(g_gauge.opened, g_gauge.closed);
-      if (s.gauge) EXPECT_EQ(g_gauge.opened, 1);
+      if (s.gauge) { EXPECT_EQ(g_gauge.opened, 1); }
 
       std::set<std::string> files = FilesHere();
       if (r == 1) {
         EXPECT_EQ(Slurp(kIndexFileName), expected);
-        if (s.oldIndex) EXPECT_EQ(Slurp(kIndexBackupName), old);
+        if (s.oldIndex) { EXPECT_EQ(Slurp(kIndexBackupName), old); }
         std::set<std::string> want = {kIndexFileName};
         if (s.oldIndex || s.oldBackup) want.insert(kIndexBackupName);
         EXPECT_EQ(files, want) << "a save that succeeded left other files";
@@ -269,7 +250,7 @@ TEST_F(IndexSaveFaults, AProcessKilledAnywhereInASaveLeavesThePreviousIndexOrThe
     }
     int status = 0;
     waitpid(child, &status, 0);
-    if (WIFEXITED(status)) EXPECT_EQ(WEXITSTATUS(status), 0) << "the save failed";
+    if (WIFEXITED(status)) { EXPECT_EQ(WEXITSTATUS(status), 0) << "the save failed"; }
     return WIFSIGNALED(status);
   };
 
@@ -290,7 +271,9 @@ TEST_F(IndexSaveFaults, AProcessKilledAnywhereInASaveLeavesThePreviousIndexOrThe
     EXPECT_TRUE(isOld || index == expected) << "the index is neither the old nor the new one";
     const std::string backup = Slurp(kIndexBackupName);
     EXPECT_TRUE(backup == previousBackup || backup == old) << "the backup was damaged";
-    if (!isOld) EXPECT_EQ(backup, old) << "the new index is in place without the old one's backup";
+    if (!isOld) {
+      EXPECT_EQ(backup, old) << "the new index is in place without the old one's backup";
+    }
     // What the killed save left behind goes with the next save.
     ASSERT_EQ(SaveIndex(tree, nullptr), 1);
     EXPECT_EQ(Slurp(kIndexFileName), expected);

@@ -3,41 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
 
-void Put(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
-std::string Slurp(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::set<std::string> FilesHere() {
-  std::set<std::string> names;
-  DIR* d = opendir(".");
-  while (dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n != "." && n != "..") names.insert(n);
-  }
-  closedir(d);
-  return names;
-}
+using namespace testfiles;
 
 // One line as the writer prints it.
 std::string Line(const std::string& id, const std::string& title, const std::string& path,
@@ -78,10 +55,7 @@ class FullView : public CategoryTreeView {
 class RecipeTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/recipe_table_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
     fileio::fault::ResetCount();
     SetGaugeBackend(nullptr);
     SetGaugeRange(0);
@@ -89,9 +63,6 @@ class RecipeTableTest : public ::testing::Test {
   void TearDown() override {
     ReleaseCatalogue();
     fileio::fault::ResetCount();
-    ASSERT_EQ(chdir("/"), 0);
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
   // Loads `index` into a fresh tree.
   uint32_t Load(const std::string& index) {
@@ -100,7 +71,7 @@ class RecipeTableTest : public ::testing::Test {
     Put(kIndexFileName, index);
     return LoadIndex(*tree_);
   }
-  std::string dir_;
+  TempFolder folder_{"recipe_table_test"};
   std::unique_ptr<CategoryTree> tree_{new CategoryTree};
 };
 

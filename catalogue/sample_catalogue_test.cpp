@@ -3,13 +3,8 @@
 // to show (nested and root categories, a second recipe base, accents, a long recipe).
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
@@ -17,8 +12,11 @@
 #include "catalogue/gauge.h"
 #include "catalogue/recipe_table.h"
 #include "categories/category_tree.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
+
+using namespace testfiles;
 
 // This file lives in catalogue/; the sample is beside that folder.
 std::string SampleFolder() {
@@ -28,30 +26,19 @@ std::string SampleFolder() {
   return here + "/sample/";
 }
 
-std::string Slurp(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class SampleCatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // The repository's files are copied, never used in place: nothing may change them.
-    char tmpl[] = "/tmp/sample_catalogue_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    ASSERT_FALSE(folder_.Path().empty());
     const std::string cmd = "cp '" + SampleFolder() + "'*.Dat '" + SampleFolder() +
-                            "Gourmix.Idx' '" + dir_ + "'";
+                            "Gourmix.Idx' '" + folder_.Path() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
     SetGaugeBackend(nullptr);
   }
-  void TearDown() override {
-    ReleaseCatalogue();
-    ASSERT_EQ(chdir("/"), 0);
-    ASSERT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0);
-  }
-  std::string dir_;
+  void TearDown() override { ReleaseCatalogue(); }
+  TempFolder folder_{"sample_catalogue_test"};
 };
 
 TEST_F(SampleCatalogueTest, EveryRecipeLoadsAndReadsBackWhole) {

@@ -4,14 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <cstring>
 #include <set>
 #include <string>
@@ -21,8 +16,12 @@
 #include "catalogue/gauge.h"
 #include "catalogue/recipe_table.h"
 #include "categories/category_tree.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
+
+using testfiles::Slurp;
+using testfiles::TempFolder;
 
 const size_t kTextCap = 16384;
 
@@ -66,11 +65,6 @@ std::string Generate(const SyntheticOptions& options, std::string* data,
   std::string index;
   EXPECT_EQ(GenerateSyntheticCatalogue(options, &index, data, summary), SyntheticStatus::Ok);
   return index;
-}
-
-std::string Slurp(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Every category a path names, each level included: "/A/B" gives "/A" and "/A/B".
@@ -157,23 +151,6 @@ void CheckWellFormed(const std::string& index, const std::string& data, uint32_t
   EXPECT_EQ(at, data.size());
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    char name[] = "/tmp/synthetic_XXXXXX";
-    path_ = mkdtemp(name) ? name : "";
-  }
-  ~TempFolder() {
-    std::remove((path_ + "/Gourmix.Idx").c_str());
-    std::remove((path_ + "/Gourmix.Dat").c_str());
-    rmdir(path_.c_str());
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 TEST(SyntheticCatalogue, SameSeedGivesTheSameBytesInMemoryAndOnDisk) {
   SyntheticOptions options;
   options.recipes = 3000;
@@ -189,7 +166,7 @@ TEST(SyntheticCatalogue, SameSeedGivesTheSameBytesInMemoryAndOnDisk) {
   EXPECT_EQ(s1.indexBytes, index1.size());
   EXPECT_EQ(s1.dataBytes, data1.size());
 
-  TempFolder folder;
+  TempFolder folder("synthetic");
   ASSERT_FALSE(folder.Path().empty());
   SyntheticSummary written;
   ASSERT_EQ(WriteSyntheticCatalogue(options, folder.Path().c_str(), &written),
@@ -380,7 +357,7 @@ std::vector<std::string> SortedLines(const std::string& index) {
 TEST(SyntheticCatalogue, TheProgramLoadsItAndSavesTheSameLines) {
   for (SyntheticOrder order : {SyntheticOrder::Grouped, SyntheticOrder::Shuffled}) {
     SCOPED_TRACE(order == SyntheticOrder::Grouped ? "grouped" : "shuffled");
-    TempFolder folder;
+    TempFolder folder("synthetic");
     ASSERT_FALSE(folder.Path().empty());
     SyntheticOptions options;
     options.recipes = 3000;
@@ -390,7 +367,7 @@ TEST(SyntheticCatalogue, TheProgramLoadsItAndSavesTheSameLines) {
     SyntheticSummary summary;
     ASSERT_EQ(WriteSyntheticCatalogue(options, folder.Path().c_str(), &summary),
               SyntheticStatus::Ok);
-    ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+    ASSERT_TRUE(folder.Enter());
     SetGaugeBackend(nullptr);
 
     CategoryTree tree;
@@ -409,7 +386,6 @@ TEST(SyntheticCatalogue, TheProgramLoadsItAndSavesTheSameLines) {
     EXPECT_EQ(SaveIndex(tree, nullptr), 1);
     EXPECT_EQ(SortedLines(Slurp("Gourmix.Idx")), SortedLines(before));
     ReleaseCatalogue();
-    ASSERT_EQ(chdir("/"), 0);
   }
 }
 

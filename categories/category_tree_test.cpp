@@ -1,8 +1,6 @@
 #include "categories/category_tree.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "catalogue/recipe_table.h"
 #include "categories/label_order.h"
 #include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
 #include "resources/strings.h"
 
 namespace {
@@ -464,21 +463,10 @@ TEST(ViewTest, TheViewHearsEveryChangeAndCanRefuseANode) {
 class RemoveCategoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/saucelins-tree-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    old_ = cwd;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
     ReleaseCatalogue();
   }
-  void TearDown() override {
-    ReleaseCatalogue();
-    std::remove(kIndexFileName);
-    EXPECT_EQ(chdir(old_.c_str()), 0);
-    rmdir(dir_.c_str());
-  }
+  void TearDown() override { ReleaseCatalogue(); }
   void WriteIndex(const std::vector<std::pair<std::string, std::string>>& recipes) {
     FILE* f = std::fopen(kIndexFileName, "wb");
     ASSERT_NE(f, nullptr);
@@ -496,7 +484,7 @@ class RemoveCategoryTest : public ::testing::Test {
         return PathOfCategory(tree, RecipeEntries()[i].category);
     return "?";
   }
-  std::string dir_, old_;
+  testfiles::TempFolder folder_{"saucelins-tree"};
 };
 
 TEST_F(RemoveCategoryTest, RecipesOfAllLevelsGoToTheParentWhichIsSelected) {

@@ -1,7 +1,6 @@
 #include "editor/category_edits.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "catalogue/recipe_table.h"
 #include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
 
 namespace {
 
@@ -52,13 +52,7 @@ TEST(JudgeLabelEdit, CancelledEmptyAndRefusedTextsRestoreOrDropTheUnnamedNode) {
 class MoveLeafCategoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/saucelins-edits-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    old_ = cwd;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
     ReleaseCatalogue();
     FILE* f = std::fopen(kIndexFileName, "wb");
     ASSERT_NE(f, nullptr);
@@ -77,9 +71,6 @@ class MoveLeafCategoryTest : public ::testing::Test {
   void TearDown() override {
     fileio::fault::Disarm();
     ReleaseCatalogue();
-    std::remove(kIndexFileName);
-    EXPECT_EQ(chdir(old_.c_str()), 0);
-    rmdir(dir_.c_str());
   }
   std::string PathOf(const char* title) {
     for (uint32_t i = 0; i < RecipeCount(); ++i)
@@ -94,7 +85,7 @@ class MoveLeafCategoryTest : public ::testing::Test {
   }
 
   CategoryTree tree_;
-  std::string dir_, old_;
+  testfiles::TempFolder folder_{"saucelins-edits"};
 };
 
 TEST_F(MoveLeafCategoryTest, TheRecipesFollowTheCategoryToItsSortedPlace) {

@@ -2,39 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
+
+#include "platform/temp_folder_test.h"
 
 namespace {
 
-std::string Slurp(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Put(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
+using namespace testfiles;
 
 class FileioTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/fileio_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_TRUE(folder_.Enter());
     fileio::fault::ResetCount();
   }
-  void TearDown() override {
-    fileio::fault::ResetCount();
-    ASSERT_EQ(chdir("/"), 0);
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-  }
-  std::string dir_;
+  void TearDown() override { fileio::fault::ResetCount(); }
+  TempFolder folder_{"fileio_test"};
 };
 
 TEST_F(FileioTest, ReplaceSwapsContentsAndRenameNoReplaceRefusesExistingTarget) {

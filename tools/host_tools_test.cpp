@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
+
+#include "platform/temp_folder_test.h"
 
 namespace {
 
@@ -21,25 +20,15 @@ std::string HostTool(const char* name) {
 
 class HostToolTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/saucelins_host_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void SetUp() override { ASSERT_FALSE(folder_.Path().empty()); }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return folder_.Path() + "/" + name; }
 
   void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
+    testfiles::Put(Path(name), text);
   }
 
-  std::string Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-  }
+  std::string Read(const std::string& name) const { return testfiles::Slurp(Path(name)); }
 
   bool Exists(const std::string& name) const { return std::ifstream(Path(name)).good(); }
 
@@ -50,7 +39,7 @@ class HostToolTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  std::string dir_;
+  testfiles::TempFolder folder_{"saucelins_host"};
 };
 
 // ---- host_rcstrings -----------------------------------------------------------------------

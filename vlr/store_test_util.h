@@ -4,11 +4,9 @@
 #define SAUCELINS_VLR_STORE_TEST_UTIL_H
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
 #include "vlr/vlr.h"
 #include "vlr/vlr_format.h"
 
@@ -29,22 +28,10 @@ class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fileio::fault::ResetCount();
-    char pattern[] = "/tmp/vlr_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    ASSERT_TRUE(folder_.Enter());
   }
-  void TearDown() override {
-    fileio::fault::ResetCount();
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  std::filesystem::path dir_;
-  std::filesystem::path previous_;
+  void TearDown() override { fileio::fault::ResetCount(); }
+  testfiles::TempFolder folder_{"vlr_test"};
 };
 
 inline Bytes ReadAll(const char* name) {
