@@ -20,7 +20,7 @@ while [ $# -gt 0 ]; do
     *) TARGETS+=("${1%_fuzz}"); shift ;;
   esac
 done
-dir=$BUILD_ROOT/fuzz
+dir=${FUZZ_BUILD_DIR:-$BUILD_ROOT/fuzz}
 artifacts=$BUILD_ROOT/fuzz-artifacts
 if ! ls "$dir"/*_fuzz >/dev/null 2>&1; then
   ensure_packages "$PKG_NATIVE $PKG_FUZZ" || exit 1

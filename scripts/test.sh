@@ -77,29 +77,32 @@ if want native; then
   fi
 fi
 
-if want asan; then
-  if build_stage asan "" -DSAUCELINS_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++; then
-    echo "== Native tests under AddressSanitizer + UBSan"
-    # Stack use after return and initialisation order too; any report ends the test program.
-    ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1 \
-      UBSAN_OPTIONS=print_stacktrace=1 ctest_stage asan "$BUILD_ROOT/asan"
-    # A report from a child process or a test that carried on still counts.
-    if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$BUILD_ROOT/asan.ctest.log"; then
-      record asan-rep FAIL "sanitizer report in $BUILD_ROOT/asan.ctest.log"
-    fi
+# One clang build serves the sanitizer run of the whole suite and the fuzz targets.
+SANITIZED_OK=0
+if want asan || want fuzz; then
+  build_stage asan "" -DSAUCELINS_SANITIZE=ON -DSAUCELINS_FUZZ=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ && SANITIZED_OK=1
+fi
+
+if want asan && [ $SANITIZED_OK = 1 ]; then
+  echo "== Native tests under AddressSanitizer + UBSan"
+  # Stack use after return and initialisation order too; any report ends the test program.
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1 \
+    UBSAN_OPTIONS=print_stacktrace=1 ctest_stage asan "$BUILD_ROOT/asan"
+  # A report from a child process or a test that carried on still counts.
+  if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$BUILD_ROOT/asan.ctest.log"; then
+    record asan-rep FAIL "sanitizer report in $BUILD_ROOT/asan.ctest.log"
   fi
 fi
 
-if want fuzz; then
-  if build_stage fuzz "" -DSAUCELINS_FUZZ=ON -DSAUCELINS_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++; then
-    echo "== Fuzz targets (bounded)"
-    "$SRC_DIR/scripts/fuzz.sh" --seconds "${FUZZ_SECONDS:-20}" >"$BUILD_ROOT/fuzz.run.log" 2>&1
-    rc=$?
-    tail -n 12 "$BUILD_ROOT/fuzz.run.log"
-    n=$(grep -c '^fuzz target ' "$BUILD_ROOT/fuzz.run.log" || true)
-    if [ $rc -eq 0 ]; then record fuzz PASS "$n targets ran without a report"
-    else record fuzz FAIL "a target reported (log: $BUILD_ROOT/fuzz.run.log)"; fi
-  fi
+if want fuzz && [ $SANITIZED_OK = 1 ]; then
+  echo "== Fuzz targets (bounded)"
+  FUZZ_BUILD_DIR=$BUILD_ROOT/asan "$SRC_DIR/scripts/fuzz.sh" --seconds "${FUZZ_SECONDS:-20}" >"$BUILD_ROOT/fuzz.run.log" 2>&1
+  rc=$?
+  tail -n 12 "$BUILD_ROOT/fuzz.run.log"
+  n=$(grep -c '^fuzz target ' "$BUILD_ROOT/fuzz.run.log" || true)
+  if [ $rc -eq 0 ]; then record fuzz PASS "$n targets ran without a report"
+  else record fuzz FAIL "a target reported (log: $BUILD_ROOT/fuzz.run.log)"; fi
 fi
 
 if want win64; then
@@ -129,7 +132,8 @@ if want win64; then
 fi
 
 if want win32; then
-  build_stage win32 toolchain-mingw-i686.cmake || true
+  # The release: the program and the command-line tool (the test programs run from win64).
+  BUILD_TARGETS="saucelins saucelins-cli" build_stage win32 toolchain-mingw-i686.cmake || true
 fi
 
 if want e2e && [ -x "$SRC_DIR/scripts/e2e.sh" ]; then
