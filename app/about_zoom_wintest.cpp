@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -14,6 +13,7 @@
 #include "app/modal_script_wintest.h"
 #include "app/zoom_win32.h"
 #include "catalogue/catalogue.h"
+#include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 
 namespace {
@@ -131,22 +131,7 @@ TEST(ZoomDialogWin, EnterEscapeOkAndCloseBoxCloseIt) {
 
 class ZoomDialogFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "szo", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
-  }
-  void TearDown() override {
-    DeleteFileA("Gourmix.Dat");
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    RemoveDirectoryA(dir_.c_str());
-  }
+  void SetUp() override { ASSERT_TRUE(folder_.Enter()); }
 
   // The text the zoom shows for `entry`, read from its control while it is open.
   std::string Zoomed(const RecipeEntry& entry, std::string* fetched) {
@@ -167,16 +152,13 @@ class ZoomDialogFiles : public ::testing::Test {
     return shown;
   }
 
-  std::string dir_;
+  testfiles::TempFolder folder_{"szo"};
 };
 
 TEST_F(ZoomDialogFiles, ShowsTheRecipeTextWhole) {
   std::string body = "Ingr\xE9" "dients :\r\n- 4 \x9C" "ufs\r\n";
   while (body.size() < 12000) body += "M\xE9langer doucement, puis laisser reposer.\r\n";
-  FILE* f = std::fopen("Gourmix.Dat", "wb");
-  std::fputs("avant", f);
-  std::fwrite(body.data(), 1, body.size(), f);
-  std::fclose(f);
+  testfiles::Put("Gourmix.Dat", "avant" + body);
 
   char title[] = "Far breton";
   RecipeEntry entry{};

@@ -18,6 +18,7 @@
 #include "app/main_window_win32.h"
 #include "app/modal_script_wintest.h"
 #include "catalogue/recipe_table.h"
+#include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "vlr/memo.h"
 
@@ -121,23 +122,8 @@ std::string Format(UINT id, const std::string& title, const std::string& file) {
   return buf;
 }
 
-void Put(const std::string& name, const std::string& bytes) {
-  FILE* f = std::fopen(name.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << name;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-std::string Bytes(const std::string& name) {
-  std::string out;
-  FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) return out;
-  char block[4096];
-  size_t n;
-  while ((n = std::fread(block, 1, sizeof block, f)) > 0) out.append(block, n);
-  std::fclose(f);
-  return out;
-}
+using testfiles::Put;
+using testfiles::Slurp;
 
 // Every file of a folder with its bytes: what the program must leave as it found it.
 std::map<std::string, std::string> Folder(const std::string& dir = ".") {
@@ -147,7 +133,7 @@ std::map<std::string, std::string> Folder(const std::string& dir = ".") {
   if (h == INVALID_HANDLE_VALUE) return files;
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    files[fd.cFileName] = Bytes(dir + "\\" + fd.cFileName);
+    files[fd.cFileName] = Slurp(dir + "\\" + fd.cFileName);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
   return files;
@@ -467,7 +453,7 @@ TEST_F(BadInput, RecipeBaseShorterThanItsSlicesShowsTheReadErrorInThePane) {
   // The base ends in the middle of the third recipe (in file order).
   const auto whole = WriteCatalogue();
   const size_t cut = TextOf(kRecipes[0]).size() + TextOf(kRecipes[1]).size() + 30;
-  Put("Gourmix.Dat", Bytes("Gourmix.Dat").substr(0, cut));
+  Put("Gourmix.Dat", Slurp("Gourmix.Dat").substr(0, cut));
   const auto before = Folder();
   Open();
 
@@ -502,7 +488,7 @@ TEST_F(BadInput, MemoStoreOfRandomBytesIsNeverOverwritten) {
   EXPECT_EQ(a.box.caption, "Saucelins");
   EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
   EXPECT_EQ(a.keptText, "Trois oeufs") << "the typed text was lost";
-  EXPECT_EQ(Bytes("Gourmix.mem"), foreign) << "the foreign file was written over";
+  EXPECT_EQ(Slurp("Gourmix.mem"), foreign) << "the foreign file was written over";
 
   // The new store was written whole beside it, under its temporary name, for the user to
   // recover; nothing else appeared.

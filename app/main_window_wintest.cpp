@@ -17,6 +17,7 @@
 #include "app/main_window_win32.h"
 #include "app/modal_script_wintest.h"
 #include "catalogue/recipe_table.h"
+#include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "vlr/memo.h"
 
@@ -124,12 +125,7 @@ const std::vector<std::string> kAllTitles = {"Boeuf bourguignon", "G\xE2teau bas
 
 std::string TextOf(const char* title) { return std::string(title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n"; }
 
-void Put(const char* name, const std::string& bytes) {
-  FILE* f = std::fopen(name, "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+using testfiles::Put;
 
 void WriteCatalogue(const std::vector<Recipe>& recipes) {
   std::string index, data;
@@ -167,13 +163,7 @@ void PumpMessages(HWND dialog) {
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "sam", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
+    ASSERT_TRUE(folder_.Enter());
     g_beeps.clear();
     SetBeepForTests(RecordBeep);
   }
@@ -183,11 +173,9 @@ class MainWindow : public ::testing::Test {
     SetBeepForTests(nullptr);
     SetFontFactoryForTests(nullptr);
     ReleaseCatalogue();
-    for (const char* f : {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.Bak"}) DeleteFileA(f);
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    EXPECT_TRUE(RemoveDirectoryA(dir_.c_str())) << "a file was left in " << dir_;
+    const bool onlyTheCatalogue =
+        folder_.RemoveExpecting({"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.Bak"});
+    EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
   }
 
   // A modeless main window, pumped until it has loaded the catalogue (message 1028 sets the
@@ -298,7 +286,7 @@ class MainWindow : public ::testing::Test {
     EXPECT_EQ(r.bottom - r.top, h) << "control " << id;
   }
 
-  std::string dir_;
+  testfiles::TempFolder folder_{"sam"};
   HWND window_ = nullptr;
 };
 

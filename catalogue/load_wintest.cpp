@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/load_win32.h"
+#include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 
 namespace {
@@ -41,22 +41,12 @@ void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), FindBox, 0);
 }
 
-void Put(const char* name, const std::string& bytes) {
-  FILE* f = std::fopen(name, "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+using testfiles::Put;
 
 class LoadWin : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "sal", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
+    ASSERT_TRUE(folder_.Enter());
     g_box = SeenBox();
     owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
@@ -69,14 +59,8 @@ class LoadWin : public ::testing::Test {
     KillTimer(nullptr, timer_);
     DestroyWindow(owner_);
     ReleaseCatalogue();
-    DeleteFileA("Gourmix.Idx");
-    DeleteFileA("Gourmix.Dat");
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    RemoveDirectoryA(dir_.c_str());
   }
-  std::string dir_;
+  testfiles::TempFolder folder_{"sal"};
   HWND owner_ = nullptr, total_ = nullptr;
   UINT_PTR timer_ = 0;
 };

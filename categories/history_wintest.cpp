@@ -11,15 +11,11 @@
 #include "catalogue/recipe_table.h"
 #include "categories/category_tree.h"
 #include "categories/history_win32.h"
+#include "platform/temp_folder_wintest.h"
 
 namespace {
 
-void Put(const char* name, const std::string& bytes) {
-  FILE* f = std::fopen(name, "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+using testfiles::Put;
 
 std::string Line(int id, const std::string& title, const std::string& path) {
   return std::to_string(id) + "\t" + title + "\t0\t0\t0\t" + path + "\tGourmix.Dat\t0\r\n";
@@ -28,13 +24,7 @@ std::string Line(int id, const std::string& title, const std::string& path) {
 class History : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "sah", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
+    ASSERT_TRUE(folder_.Enter());
     HINSTANCE inst = GetModuleHandleA(nullptr);
     owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 400, 400, nullptr, nullptr, inst, nullptr);
     history_ = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_VSCROLL,
@@ -45,11 +35,6 @@ class History : public ::testing::Test {
   void TearDown() override {
     DestroyWindow(owner_);
     ReleaseCatalogue();
-    DeleteFileA(kIndexFileName);
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    RemoveDirectoryA(dir_.c_str());
   }
 
   void Load(const std::string& index) {
@@ -81,7 +66,7 @@ class History : public ::testing::Test {
     return out;
   }
 
-  std::string dir_;
+  testfiles::TempFolder folder_{"sah"};
   HWND owner_ = nullptr, history_ = nullptr, list_ = nullptr;
   CategoryTree tree_;
 };

@@ -413,7 +413,7 @@ TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLa
 
 TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAfterIt) {
   WriteCatalogue(kCatalogue);
-  const std::string before = Get("Gourmix.Idx");
+  const std::string before = Slurp("Gourmix.Idx");
   SeenBox confirm, again;
   std::string saved;
   Script script;
@@ -431,7 +431,7 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
       .Until([&saved] {
         if (Editor().modified) return false;
         EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);  // no message on success
-        saved = Get("Gourmix.Idx");
+        saved = Slurp("Gourmix.Idx");
         // A later command makes closing ask again.
         Select(Find({"Plats", "Viandes"}));
         Command(IDC_EDITOR_CREATE);
@@ -460,8 +460,8 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
   EXPECT_EQ(PathInIndex(saved, "Boeuf bourguignon"), "/Plats/Viandes/Boeuf");
   EXPECT_EQ(PathInIndex(saved, "Pain de campagne"), "/");  // the root's own, read back there
   EXPECT_EQ(PathInIndex(saved, "Soupe \xE0 l'oignon"), "/" + kEntrees);
-  EXPECT_EQ(Get("Gourmix.Idx"), saved);
-  EXPECT_EQ(Get("Gourmix.Bak"), saved);  // the second save kept the first one
+  EXPECT_EQ(Slurp("Gourmix.Idx"), saved);
+  EXPECT_EQ(Slurp("Gourmix.Bak"), saved);  // the second save kept the first one
   EXPECT_NE(saved, before);
 
   // What was saved is what the next load reads.
@@ -476,7 +476,7 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
 
 TEST_F(CategoryEditor, AFailedSaveKeepsTheIndexAndTheChangesAndSaysSo) {
   WriteCatalogue(kCatalogue);
-  const std::string before = Get("Gourmix.Idx");
+  const std::string before = Slurp("Gourmix.Idx");
   // Another program holds the index open: it cannot be replaced.
   HANDLE held = INVALID_HANDLE_VALUE;
   SeenBox confirm, failed, discard;
@@ -506,7 +506,7 @@ TEST_F(CategoryEditor, AFailedSaveKeepsTheIndexAndTheChangesAndSaysSo) {
   EXPECT_EQ(failed.text, "Erreur de Sauvegarde");
   EXPECT_EQ(failed.buttons, 0u);
   EXPECT_TRUE(failed.Exclamation());
-  EXPECT_EQ(Get("Gourmix.Idx"), before);
+  EXPECT_EQ(Slurp("Gourmix.Idx"), before);
   EXPECT_EQ(GetFileAttributesA("Gourmix.Tmp"), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -544,7 +544,7 @@ TEST_F(CategoryEditor, AfterAFailedLoadSaveIsRefusedAndTheIndexIsLeftAlone) {
     EXPECT_EQ(refused.text, Str(IDS_SAVE_REFUSED));
     EXPECT_TRUE(refused.Exclamation());
     if (c.index) {
-      EXPECT_EQ(Get("Gourmix.Idx"), c.index);
+      EXPECT_EQ(Slurp("Gourmix.Idx"), c.index);
     } else {
       EXPECT_EQ(GetFileAttributesA("Gourmix.Idx"), INVALID_FILE_ATTRIBUTES);
     }

@@ -634,7 +634,7 @@ TEST_F(DragDrop, TheMainWindowShowsWhatWasSavedAndForgetsWhatWasNot) {
   EXPECT_EQ(MainPathOf(109), "Toutes les recettes");
   CategoryTree& tree = MainCategoryTree();
   EXPECT_EQ(tree.FirstChild(CategoryFromPath(tree, "/Desserts")), nullptr);
-  const std::string index = Get("Gourmix.Idx");
+  const std::string index = Slurp("Gourmix.Idx");
 
   // Changes closed without saving leave no trace.
   SeenBox discard;
@@ -652,7 +652,7 @@ TEST_F(DragDrop, TheMainWindowShowsWhatWasSavedAndForgetsWhatWasNot) {
   EXPECT_EQ(unsaved.Done(), unsaved.Steps());
   PumpUntil([&] { return !total().empty(); });
   EXPECT_EQ(MainPathOf(102), "/Entr\xE9" "es");
-  EXPECT_EQ(Get("Gourmix.Idx"), index);
+  EXPECT_EQ(Slurp("Gourmix.Idx"), index);
   DestroyWindow(main);
   PumpUntil([] { return true; });
 }

@@ -18,9 +18,13 @@
 #include "catalogue/recipe_table.h"
 #include "editor/category_editor_win32.h"
 #include "editor/editor_state_win32.h"
+#include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 
 namespace editor_test {
+
+using testfiles::Put;
+using testfiles::Slurp;
 
 // Steps played one per timer tick inside whatever modal loop runs (the editor's, a message
 // box's, a menu's). A step given with Until is tried again at each tick until it returns
@@ -98,24 +102,6 @@ struct Recipe {
 
 inline std::string TextOf(const char* title) {
   return std::string(title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n";
-}
-
-inline void Put(const char* name, const std::string& bytes) {
-  FILE* f = std::fopen(name, "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-inline std::string Get(const char* name) {
-  std::string bytes;
-  FILE* f = std::fopen(name, "rb");
-  if (!f) return bytes;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-  std::fclose(f);
-  return bytes;
 }
 
 inline void WriteCatalogue(const std::vector<Recipe>& recipes) {
@@ -217,25 +203,16 @@ inline BOOL WINAPI RecordBeep(UINT type) {
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "sed", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
+    ASSERT_TRUE(folder_.Enter());
     Beeps().clear();
     SetEditorBeepForTests(RecordBeep);
   }
   void TearDown() override {
     SetEditorBeepForTests(nullptr);
     ReleaseCatalogue();
-    for (const char* f : {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.Bak", "Gourmix.Tmp", "Gourmix.Tbk"})
-      DeleteFileA(f);
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    EXPECT_TRUE(RemoveDirectoryA(dir_.c_str())) << "a file was left in " << dir_;
+    const bool onlyTheCatalogue = folder_.RemoveExpecting(
+        {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.Bak", "Gourmix.Tmp", "Gourmix.Tbk"});
+    EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
   }
 
   // Runs the editor modally while the script plays; the script's first step waits for the
@@ -449,7 +426,7 @@ class EditorTest : public ::testing::Test {
 
   static void Command(int id) { PostMessageA(Dialog(), WM_COMMAND, id, 0); }
 
-  std::string dir_;
+  testfiles::TempFolder folder_{"sed"};
   INT_PTR editorResult_ = -1;
 };
 

@@ -14,6 +14,7 @@
 #include "catalogue/recipe_table.h"
 #include "memo/memo_dialog_win32.h"
 #include "platform/fileio.h"
+#include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "vlr/memo.h"
 
@@ -21,22 +22,10 @@ namespace {
 
 using S = ModalScript;
 
-std::string FileBytes(const char* name) {
-  std::string s;
-  FILE* f = std::fopen(name, "rb");
-  if (!f) return "<missing>";
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  std::fclose(f);
-  return s;
-}
+using testfiles::FilesHere;
+using testfiles::Put;
 
-void PutFile(const char* name, const std::string& bytes) {
-  FILE* f = std::fopen(name, "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+std::string FileBytes(const char* name) { return testfiles::Slurp(name, "<missing>"); }
 
 // The stored memo with its NUL, or "<status N>" when there is none.
 std::string Stored(uint32_t id) {
@@ -49,40 +38,10 @@ std::string Stored(uint32_t id) {
 
 std::string WithNul(const std::string& s) { return s + std::string(1, '\0'); }
 
-std::vector<std::string> FilesHere() {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA("*", &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
-      names.push_back(fd.cFileName);
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-  return names;
-}
-
 class MemoDialogWin : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "sme", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
-  }
-  void TearDown() override {
-    fileio::fault::Disarm();
-    for (const std::string& n : FilesHere()) {
-      if (!DeleteFileA(n.c_str())) RemoveDirectoryA(n.c_str());
-    }
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    RemoveDirectoryA(dir_.c_str());
-  }
+  void SetUp() override { ASSERT_TRUE(folder_.Enter()); }
+  void TearDown() override { fileio::fault::Disarm(); }
 
   // A recipe as the catalogue would give it; it lives as long as the test.
   RecipeEntry& Entry(uint32_t id, const std::string& title) {
@@ -112,7 +71,7 @@ class MemoDialogWin : public ::testing::Test {
     EXPECT_EQ(script.StepsRun(), 2u);
   }
 
-  std::string dir_;
+  testfiles::TempFolder folder_{"sme"};
   std::deque<std::string> titles_;
   std::deque<RecipeEntry> entries_;
   INT_PTR result_ = -3;
@@ -422,7 +381,7 @@ TEST_F(MemoDialogWin, AFaultAtAnyFileOperationOfASaveIsReportedOrHarmless) {
     for (; fired && failAt < 200; ++failAt) {
       SCOPED_TRACE("failing operation " + std::to_string(failAt));
       for (const std::string& n : FilesHere()) DeleteFileA(n.c_str());
-      PutFile(MemoStoreName, pristine);
+      Put(MemoStoreName, pristine);
       SaveOutcome out;
       ModalScript script;
       SaveScript(script, fresh, out, [failAt] { fileio::fault::Arm(failAt); }, nullptr);

@@ -4,50 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/fileio.h"
+#include "platform/temp_folder_wintest.h"
 
 namespace {
 
-std::string Slurp(const char* name) {
-  std::string s;
-  FILE* f = std::fopen(name, "rb");
-  if (!f) return "<missing>";
-  char buf[256];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  std::fclose(f);
-  return s;
-}
+using testfiles::Put;
 
-void Put(const char* name, const char* bytes) {
-  FILE* f = std::fopen(name, "wb");
-  std::fputs(bytes, f);
-  std::fclose(f);
-}
+std::string Slurp(const char* name) { return testfiles::Slurp(name, "<missing>"); }
 
 class WinFileio : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    GetTempFileNameA(tmp, "sau", 0, dir);
-    DeleteFileA(dir);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    SetCurrentDirectoryA(dir);
-  }
-  void TearDown() override {
-    const char* names[] = {"old", "new", "other", "fresh"};
-    for (const char* n : names) DeleteFileA(n);
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    SetCurrentDirectoryA(tmp);
-    RemoveDirectoryA(dir_.c_str());
-  }
-  std::string dir_;
+  void SetUp() override { ASSERT_TRUE(folder_.Enter()); }
+  testfiles::TempFolder folder_{"sau"};
 };
 
 TEST_F(WinFileio, ReplaceOverwritesAndRenameNoReplaceRefuses) {
