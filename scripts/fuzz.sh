@@ -26,7 +26,9 @@ if ! ls "$dir"/*_fuzz >/dev/null 2>&1; then
   ensure_packages "$PKG_NATIVE $PKG_FUZZ" || exit 1
   configure_build fuzz "" -DSAUCELINS_FUZZ=ON -DSAUCELINS_SANITIZE=ON \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ || exit 1
+  dir=$BUILD_ROOT/fuzz
 fi
+ls "$dir"/*_fuzz >/dev/null 2>&1 || { echo "no fuzz targets in $dir" >&2; exit 1; }
 mkdir -p "$artifacts"
 status=0
 for exe in "$dir"/*_fuzz; do
