@@ -6,9 +6,10 @@
 #   scripts/fuzz.sh --seconds N       N seconds per target (the test command uses 20)
 #   scripts/fuzz.sh ... index wrap    only the targets named (index_fuzz, wrap_fuzz)
 #
-# Builds the fuzz build first when it is missing. An input that makes a target report (crash,
+# Uses the targets of the test command's build (build/asan) when they are there, otherwise
+# makes a fuzz build of its own (build/fuzz). An input that makes a target report (crash,
 # sanitizer report, failed check, or one input running longer than 10 s) is kept in
-# $BUILD_ROOT/fuzz-artifacts/ and can be replayed with: build/fuzz/<target> <that file>.
+# $BUILD_ROOT/fuzz-artifacts/ and is replayed by giving it to the target: build/asan/<target> <file>.
 set -u
 . "$(dirname "$0")/common.sh"
 SECONDS_EACH=300
@@ -20,7 +21,12 @@ while [ $# -gt 0 ]; do
     *) TARGETS+=("${1%_fuzz}"); shift ;;
   esac
 done
-dir=${FUZZ_BUILD_DIR:-$BUILD_ROOT/fuzz}
+# The test command's sanitizer build holds the targets too; otherwise a build of their own.
+dir=${FUZZ_BUILD_DIR:-}
+if [ -z "$dir" ]; then
+  dir=$BUILD_ROOT/fuzz
+  ls "$BUILD_ROOT"/asan/*_fuzz >/dev/null 2>&1 && dir=$BUILD_ROOT/asan
+fi
 artifacts=$BUILD_ROOT/fuzz-artifacts
 if ! ls "$dir"/*_fuzz >/dev/null 2>&1; then
   ensure_packages "$PKG_NATIVE $PKG_FUZZ" || exit 1
