@@ -9,7 +9,8 @@
 # Uses the targets of the test command's build (build/asan) when they are there, otherwise
 # makes a fuzz build of its own (build/fuzz). An input that makes a target report (crash,
 # sanitizer report, failed check, or one input running longer than 10 s) is kept in
-# $BUILD_ROOT/fuzz-artifacts/ and is replayed by giving it to the target: build/asan/<target> <file>.
+# $BUILD_ROOT/fuzz-artifacts/; the target replays it when given the file:
+#   build/asan/index_fuzz build/fuzz-artifacts/index-crash-...
 set -u
 . "$(dirname "$0")/common.sh"
 SECONDS_EACH=300
