@@ -10,15 +10,16 @@
 #include <string>
 
 #include "app/about_win32.h"
-#include "app/modal_script_wintest.h"
 #include "app/zoom_win32.h"
 #include "catalogue/catalogue.h"
+#include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 
 namespace {
 
-using S = ModalScript;
+namespace S = wintest;
+using wintest::ModalScript;
 
 // "Jan 30 1998 \xE0 14:40:55": the month and day as the compiler writes them (a day below 10
 // has a space before it), the word, then the time.
@@ -70,7 +71,7 @@ TEST(AboutBoxWin, ShowsCreditsVersionBuildDateAndNotices) {
         if (d) S::Click(d, IDOK);
       });
   EXPECT_TRUE(script.Run([] { RunAboutBox(nullptr); }));
-  EXPECT_EQ(script.StepsRun(), 2u);
+  EXPECT_EQ(script.Done(), 2u);
   EXPECT_TRUE(stillOpen);
 
   EXPECT_EQ(caption, "A Propos de Saucelins et des recettes");
@@ -117,7 +118,7 @@ void ExpectEveryWayCloses(const std::function<void()>& open) {
         })
         .Then([] { ADD_FAILURE() << "still open"; });
     EXPECT_TRUE(script.Run(open));
-    EXPECT_EQ(script.StepsRun(), 1u);
+    EXPECT_EQ(script.Done(), 1u);
   }
 }
 

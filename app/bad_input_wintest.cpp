@@ -16,104 +16,22 @@
 #include <vector>
 
 #include "app/main_window_win32.h"
-#include "app/modal_script_wintest.h"
+#include "app/main_window_wintest.h"
 #include "catalogue/recipe_table.h"
+#include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "vlr/memo.h"
 
 namespace {
 
-using S = ModalScript;
+namespace S = wintest;
+using wintest::ModalScript;
+using wintest::SeenBox;
+using wintest::Str;
 
-// Plays steps from a thread timer inside whatever modal loop runs; a step returns false to be
-// tried again at the next tick. A watchdog ends every dialog so that none can hang the test.
-class Steps {
- public:
-  using Step = std::function<bool()>;
-  Steps& Until(Step step) {
-    steps_.push_back(std::move(step));
-    return *this;
-  }
-  Steps& Do(std::function<void()> action) {
-    return Until([action] {
-      action();
-      return true;
-    });
-  }
-  // The first enabled dialog that is none of `except` comes up: `use` reads and answers it.
-  Steps& OnDialog(std::vector<HWND*> except, std::function<void(HWND)> use) {
-    return Until([except, use] {
-      HWND d = S::TopDialog();
-      if (!d) return false;
-      for (HWND* e : except)
-        if (*e == d) return false;
-      use(d);
-      return true;
-    });
-  }
-  bool Run(const std::function<void()>& open, DWORD watchdogMs = 8000) {
-    current_ = this;
-    next_ = 0;
-    timedOut_ = false;
-    deadline_ = GetTickCount() + watchdogMs;
-    UINT_PTR timer = SetTimer(nullptr, 0, 15, Tick);
-    open();
-    KillTimer(nullptr, timer);
-    current_ = nullptr;
-    return !timedOut_ && next_ == steps_.size();
-  }
-
- private:
-  static BOOL CALLBACK EndEvery(HWND w, LPARAM) {
-    char cls[16] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    if (std::string(cls) == "#32770") EndDialog(w, -2);
-    return TRUE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Steps* self = current_;
-    if (!self) return;
-    if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
-      self->timedOut_ = true;
-      EnumThreadWindows(GetCurrentThreadId(), EndEvery, 0);
-      return;
-    }
-    if (self->next_ < self->steps_.size() && !self->busy_) {
-      self->busy_ = true;  // a step may open a nested loop in which this timer fires again
-      if (self->steps_[self->next_]()) ++self->next_;
-      self->busy_ = false;
-    }
-  }
-  std::vector<Step> steps_;
-  size_t next_ = 0;
-  bool timedOut_ = false, busy_ = false;
-  DWORD deadline_ = 0;
-  static inline Steps* current_ = nullptr;
-};
-
-// A message box as the user saw it; OK pressed.
-struct Box {
-  std::string caption, text;
-  bool stopIcon = false;
-  std::function<void(HWND)> Answer() {
-    return [this](HWND box) {
-      caption = S::Text(box);
-      text = S::ItemText(box, 0xFFFF);
-      // The box's icon control (stc1) holds the shared system icon it was asked for.
-      HWND icon = GetDlgItem(box, 0x0440);
-      stopIcon = icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) ==
-                             LoadIconA(nullptr, MAKEINTRESOURCEA(32513) /* IDI_HAND */);
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
-    };
-  }
-};
-
-std::string Str(UINT id) {
-  char buf[1024] = {};
-  LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
-  return buf;
-}
+// A dialog that will not close fails a test after this long.
+constexpr DWORD kWatchdogMs = 8000;
 
 // String `id` with the two %s of the recipe texts filled in.
 std::string Format(UINT id, const std::string& title, const std::string& file) {
@@ -181,15 +99,6 @@ std::map<uint32_t, std::string> WriteCatalogue(size_t baseSize = std::string::np
   Put("Gourmix.Idx", index);
   Put("Gourmix.Dat", data.substr(0, baseSize));
   return texts;
-}
-
-void PumpMessages(HWND dialog) {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (dialog && IsDialogMessageA(dialog, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
 }
 
 // ---- protecting files as Windows does ----
@@ -296,7 +205,7 @@ void UnprotectFolder(const std::string& dir) {
   for (const auto& f : Folder(dir)) UnprotectFile(dir + "\\" + f.first);
 }
 
-class BadInput : public ::testing::Test {
+class BadInput : public MainWindowTest {
  protected:
   void SetUp() override {
     char tmp[MAX_PATH];
@@ -308,8 +217,7 @@ class BadInput : public ::testing::Test {
     ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
   }
   void TearDown() override {
-    if (window_) DestroyWindow(window_);
-    PumpMessages(nullptr);
+    Close();
     ReleaseCatalogue();
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
@@ -331,9 +239,9 @@ class BadInput : public ::testing::Test {
   }
 
   // Runs the program as the user starts it; returns the box it showed before ending.
-  Box RunExpectingTheEnd() {
-    Box box;
-    Steps steps;
+  SeenBox RunExpectingTheEnd() {
+    SeenBox box;
+    ModalScript steps;
     // The main window is up but disabled under the box; the box is the enabled dialog.
     steps.Until([&] {
       HWND d = S::TopDialog();
@@ -342,51 +250,27 @@ class BadInput : public ::testing::Test {
       return true;
     });
     INT_PTR result = -1;
-    EXPECT_TRUE(steps.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }));
+    const bool ended =
+        steps.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }, kWatchdogMs);
+    EXPECT_TRUE(ended && steps.Finished());
     EXPECT_EQ(result, 0);
     EXPECT_EQ(RecipeCount(), 0u);
     return box;
   }
 
-  // A modeless main window, pumped until its catalogue is loaded.
+  // The main window on its recipe tab, once its catalogue is loaded.
   void Open() {
-    window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                 MainWindowProc, 0);
-    ASSERT_NE(window_, nullptr);
-    ShowWindow(window_, SW_SHOW);
-    const std::string loaded = Str(IDS_MAIN_TITLE);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(5)) {
-      PumpMessages(window_);
-      if (S::Text(window_) == loaded) break;
-    }
-    ASSERT_EQ(S::Text(window_), loaded) << "the catalogue was not loaded";
-    SendMessageA(window_, WM_COMMAND, IDM_RECIPES_TAB, 0);
-    PumpMessages(window_);
+    MainWindowTest::Open();
+    if (HasFatalFailure()) return;
+    Command(IDM_RECIPES_TAB);
   }
 
-  void Command(int id) {
-    SendMessageA(window_, WM_COMMAND, id, 0);
-    PumpMessages(window_);
-  }
   std::string PaneText() { return S::ItemText(window_, IDC_RECIPE_TEXT); }
-  bool Enabled(int command) {
-    return SendMessageA(GetDlgItem(window_, IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
-  }
-  void Select(const char* title) {
-    HWND list = GetDlgItem(window_, IDC_RECIPE_LIST);
-    const LRESULT i = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                   reinterpret_cast<LPARAM>(title));
-    ASSERT_NE(i, LB_ERR) << title;
-    SendMessageA(list, LB_SETCURSEL, i, 0);
-    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
-    PumpMessages(window_);
-  }
 
   struct MemoAttempt {
     bool ran = false;
     std::string shownBefore;  // the memo as the dialog read it
-    Box box;                  // the box the save showed, if any
+    SeenBox box;              // the box the save showed, if any
     std::string keptText;     // what the dialog held after the box
   };
   // Opens the memo dialog with `command`, switches to edit mode, types `text` and presses OK;
@@ -394,7 +278,7 @@ class BadInput : public ::testing::Test {
   MemoAttempt TryToSaveMemo(int command, const std::string& text) {
     MemoAttempt a;
     HWND memo = nullptr;
-    Steps steps;
+    ModalScript steps;
     steps.OnDialog({&window_}, [&](HWND d) {
            memo = d;
            a.shownBefore = S::ItemText(d, IDC_MEMO_TEXT);
@@ -409,12 +293,11 @@ class BadInput : public ::testing::Test {
           PostMessageA(memo, WM_COMMAND, IDCANCEL, 0);
           return true;
         });
-    a.ran = steps.Run([&] { Command(command); });
+    a.ran = steps.Run([&] { Command(command); }, kWatchdogMs) && steps.Finished();
     return a;
   }
 
   std::string dir_;
-  HWND window_ = nullptr;
 };
 
 TEST_F(BadInput, NoIndexOrAnEmptyOneEndsTheProgramAfterMessage20) {
@@ -422,10 +305,10 @@ TEST_F(BadInput, NoIndexOrAnEmptyOneEndsTheProgramAfterMessage20) {
     SCOPED_TRACE(emptyFile ? "empty index" : "no index");
     if (emptyFile) Put("Gourmix.Idx", "");
     const auto before = Folder();
-    const Box box = RunExpectingTheEnd();
+    const SeenBox box = RunExpectingTheEnd();
     EXPECT_EQ(box.caption, "Saucelins");
     EXPECT_EQ(box.text, Str(IDS_NO_INDEX));
-    EXPECT_TRUE(box.stopIcon);
+    EXPECT_TRUE(box.Stop());
     EXPECT_EQ(Folder(), before) << "a file was written";
   }
 }
@@ -441,10 +324,10 @@ TEST_F(BadInput, GarbageIndexEndsTheProgramAfterMessage21) {
     SCOPED_TRACE(index.size());
     Put("Gourmix.Idx", index);
     const auto before = Folder();
-    const Box box = RunExpectingTheEnd();
+    const SeenBox box = RunExpectingTheEnd();
     EXPECT_EQ(box.caption, "Saucelins");
     EXPECT_EQ(box.text, Str(IDS_INDEX_ERROR));
-    EXPECT_TRUE(box.stopIcon);
+    EXPECT_TRUE(box.Stop());
     EXPECT_EQ(Folder(), before) << "a file was written";
   }
 }
@@ -457,16 +340,16 @@ TEST_F(BadInput, RecipeBaseShorterThanItsSlicesShowsTheReadErrorInThePane) {
   const auto before = Folder();
   Open();
 
-  Select("Tarte aux pommes");
+  ClickRecipe("Tarte aux pommes");
   EXPECT_EQ(PaneText(), whole.at(101));
-  Select("G\xE2teau basque");  // cut: the error text, not the part that is there
+  ClickRecipe("G\xE2teau basque");  // cut: the error text, not the part that is there
   EXPECT_EQ(PaneText(), Format(IDS_READ_ERROR, "G\xE2teau basque", "Gourmix.Dat"));
   EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
-  Select("Omelette");  // wholly past the end
+  ClickRecipe("Omelette");  // wholly past the end
   EXPECT_EQ(PaneText(), Format(IDS_READ_ERROR, "Omelette", "Gourmix.Dat"));
-  Select("Flan");  // its base is missing
+  ClickRecipe("Flan");  // its base is missing
   EXPECT_EQ(PaneText(), Format(IDS_OPEN_ERROR, "Flan", "Absent.Dat"));
-  Select("Boeuf bourguignon");
+  ClickRecipe("Boeuf bourguignon");
   EXPECT_EQ(PaneText(), whole.at(102));
   EXPECT_TRUE(IsWindow(window_));
   EXPECT_EQ(Folder(), before);
@@ -477,7 +360,7 @@ TEST_F(BadInput, MemoStoreOfRandomBytesIsNeverOverwritten) {
   const std::string foreign = RandomBytes(3000, 5, true);
   Put("Gourmix.mem", foreign);
   Open();
-  Select("Omelette");
+  ClickRecipe("Omelette");
   // Not a store: no memo, so only "new memo" is offered.
   EXPECT_FALSE(Enabled(IDM_READ_MEMO));
   EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
@@ -503,7 +386,7 @@ TEST_F(BadInput, MemoStoreOfRandomBytesIsNeverOverwritten) {
     ++temporary;
   }
   EXPECT_EQ(temporary, 1);
-  Select("Omelette");
+  ClickRecipe("Omelette");
   EXPECT_FALSE(Enabled(IDM_READ_MEMO));
   EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
 }
@@ -514,7 +397,7 @@ TEST_F(BadInput, ReadOnlyMemoStoreIsReadButNeverRewritten) {
   if (!ProtectFile(MemoStoreName)) GTEST_SKIP() << "no way to make a file read-only here";
   const auto before = Folder();
   Open();
-  Select("Omelette");
+  ClickRecipe("Omelette");
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
 
@@ -524,7 +407,7 @@ TEST_F(BadInput, ReadOnlyMemoStoreIsReadButNeverRewritten) {
   EXPECT_EQ(a.shownBefore, "Servir chaude");
   EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
   EXPECT_EQ(a.keptText, "Servir chaude, avec une salade verte");
-  Select("Tarte aux pommes");
+  ClickRecipe("Tarte aux pommes");
   EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
   a = TryToSaveMemo(IDM_NEW_MEMO, "Pommes reinettes");
   ASSERT_TRUE(a.ran);
@@ -532,7 +415,7 @@ TEST_F(BadInput, ReadOnlyMemoStoreIsReadButNeverRewritten) {
 
   EXPECT_EQ(Folder(), before) << "the store changed or a file was left";
   EXPECT_NE(GetFileAttributesA(MemoStoreName) & FILE_ATTRIBUTE_READONLY, 0u);
-  Select("Omelette");
+  ClickRecipe("Omelette");
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
 }
 
@@ -545,13 +428,13 @@ TEST_F(BadInput, ReadOnlyFolderIsReadAndNothingIsWritten) {
   }
   const auto before = Folder();
   Open();
-  Select("Tarte aux pommes");
+  ClickRecipe("Tarte aux pommes");
   EXPECT_EQ(PaneText(), whole.at(101));
   EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
   MemoAttempt a = TryToSaveMemo(IDM_NEW_MEMO, "Pommes reinettes");
   ASSERT_TRUE(a.ran);
   EXPECT_EQ(a.box.text, Str(IDS_MEMO_NOT_SAVED));
-  Select("Omelette");
+  ClickRecipe("Omelette");
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
   a = TryToSaveMemo(IDM_READ_MEMO, "Sans");  // shorter: in place
   ASSERT_TRUE(a.ran);
@@ -570,7 +453,7 @@ TEST_F(BadInput, APathOfTwentyThousandLevelsLoadsReloadsAndCloses) {
   Put("Gourmix.Idx", "1\tProfonde\t0\t0\t7\t" + path + "\tGourmix.Dat\t0\r\n" +
                          "2\tPlate\t0\t0\t7\t/P\tGourmix.Dat\t0\r\n");
   Open();
-  Select("Profonde");
+  ClickRecipe("Profonde");
   EXPECT_EQ(PaneText(), "Texte\r\n");
   SendMessageA(window_, WM_APP_RELOAD, 0, 0);
   for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && RecipeCount() != 2; Sleep(5))

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,100 +13,26 @@
 #include "app/layout.h"
 #include "app/layout_win32.h"
 #include "app/main_window_win32.h"
-#include "app/modal_script_wintest.h"
+#include "app/main_window_wintest.h"
 #include "catalogue/recipe_table.h"
+#include "catalogue/small_catalogue_test.h"
+#include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "vlr/memo.h"
 
 namespace {
 
-using S = ModalScript;
+namespace S = wintest;
+using testfiles::Recipe;
+using testfiles::TextOf;
+using testfiles::WriteCatalogue;
+using wintest::ModalScript;
+using wintest::SeenBox;
+using wintest::Str;
 
-// Plays steps from a thread timer inside whatever modal loop runs; a step returns false to be
-// tried again at the next tick (a dialog that is not up yet). A watchdog ends every dialog of
-// the thread so that a window that will not close fails the test instead of hanging it.
-class Script {
- public:
-  using Step = std::function<bool()>;
-  Script& Until(Step step) {
-    steps_.push_back(std::move(step));
-    return *this;
-  }
-  Script& Do(std::function<void()> action) {
-    return Until([action] {
-      action();
-      return true;
-    });
-  }
-  // A dialog other than `except` comes up: `use` reads it and answers it.
-  Script& OnDialog(HWND except, std::function<void(HWND)> use) {
-    return Until([except, use] {
-      HWND d = S::TopDialog();
-      if (!d || d == except) return false;
-      use(d);
-      return true;
-    });
-  }
-  bool Run(const std::function<void()>& open, DWORD watchdogMs = 5000) {
-    current_ = this;
-    next_ = 0;
-    timedOut_ = false;
-    deadline_ = GetTickCount() + watchdogMs;
-    UINT_PTR timer = SetTimer(nullptr, 0, 15, Tick);
-    open();
-    KillTimer(nullptr, timer);
-    current_ = nullptr;
-    return !timedOut_;
-  }
-  size_t Done() const { return next_; }
-  size_t Steps() const { return steps_.size(); }
-
- private:
-  static BOOL CALLBACK EndEvery(HWND w, LPARAM) {
-    char cls[16] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    if (std::string(cls) == "#32770") EndDialog(w, -2);
-    return TRUE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Script* self = current_;
-    if (!self) return;
-    if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
-      self->timedOut_ = true;
-      EnumThreadWindows(GetCurrentThreadId(), EndEvery, 0);
-      return;
-    }
-    if (self->next_ < self->steps_.size() && !self->busy_) {
-      self->busy_ = true;  // a step may open a nested loop in which this timer fires again
-      if (self->steps_[self->next_]()) ++self->next_;
-      self->busy_ = false;
-    }
-  }
-  std::vector<Step> steps_;
-  size_t next_ = 0;
-  bool timedOut_ = false, busy_ = false;
-  DWORD deadline_ = 0;
-  static inline Script* current_ = nullptr;
-};
-
-// Reads a message box and presses OK.
-struct SeenBox {
-  std::string caption, text;
-  std::function<void(HWND)> Answer() {
-    return [this](HWND box) {
-      caption = S::Text(box);
-      text = S::ItemText(box, 0xFFFF);
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
-    };
-  }
-};
-
-struct Recipe {
-  uint32_t id;
-  const char* title;
-  const char* path;
-};
+// A dialog that will not close fails a test after this long.
+constexpr DWORD kWatchdogMs = 5000;
 
 // Windows-1252 bytes, as the index and the recipe base hold them.
 const Recipe kRecipes[] = {
@@ -123,44 +47,13 @@ const Recipe kRecipes[] = {
 const std::vector<std::string> kAllTitles = {"Boeuf bourguignon", "G\xE2teau basque", "Omelette",
                                              "Soupe \xE0 l'oignon", "Tarte aux pommes", "tarte au citron"};
 
-std::string TextOf(const char* title) { return std::string(title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n"; }
-
-using testfiles::Put;
-
-void WriteCatalogue(const std::vector<Recipe>& recipes) {
-  std::string index, data;
-  for (const Recipe& r : recipes) {
-    const size_t start = data.size();
-    data += TextOf(r.title);
-    index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
-             std::to_string(data.size()) + "\t" + r.path + "\tGourmix.Dat\t0\r\n";
-  }
-  Put("Gourmix.Dat", data);
-  Put("Gourmix.Idx", index);
-}
-
-std::string Str(UINT id) {
-  char buf[1024] = {};
-  LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
-  return buf;
-}
-
 std::vector<UINT> g_beeps;
 BOOL WINAPI RecordBeep(UINT type) {
   g_beeps.push_back(type);
   return TRUE;
 }
 
-void PumpMessages(HWND dialog) {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (dialog && IsDialogMessageA(dialog, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public MainWindowTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder_.Enter());
@@ -168,8 +61,7 @@ class MainWindow : public ::testing::Test {
     SetBeepForTests(RecordBeep);
   }
   void TearDown() override {
-    if (window_) DestroyWindow(window_);
-    PumpMessages(nullptr);
+    Close();
     SetBeepForTests(nullptr);
     SetFontFactoryForTests(nullptr);
     ReleaseCatalogue();
@@ -178,29 +70,7 @@ class MainWindow : public ::testing::Test {
     EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
   }
 
-  // A modeless main window, pumped until it has loaded the catalogue (message 1028 sets the
-  // title).
-  void Open() {
-    window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                 MainWindowProc, 0);
-    ASSERT_NE(window_, nullptr);
-    ShowWindow(window_, SW_SHOW);
-    const std::string loaded = Str(IDS_MAIN_TITLE);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
-      PumpMessages(window_);
-      if (S::Text(window_) == loaded) return;
-      Sleep(5);
-    }
-    FAIL() << "the catalogue was not loaded";
-  }
-
-  void Pump() { PumpMessages(window_); }
-  HWND Item(int id) { return GetDlgItem(window_, id); }
   std::string Text(int id) { return S::ItemText(window_, id); }
-  void Command(int id, int code = 0, LPARAM l = 0) {
-    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, code), l);
-    Pump();
-  }
   // A click on a tab: the control changes its selection, then tells the window.
   void ClickTab(int tab) {
     SendMessageA(Item(IDC_TABS), TCM_SETCURSEL, tab, 0);
@@ -248,14 +118,6 @@ class MainWindow : public ::testing::Test {
     return out;
   }
   int ListSel() { return static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCURSEL, 0, 0)); }
-  void ClickRecipe(const std::string& title) {
-    HWND list = Item(IDC_RECIPE_LIST);
-    const LRESULT i = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                   reinterpret_cast<LPARAM>(title.c_str()));
-    ASSERT_NE(i, LB_ERR) << title;
-    SendMessageA(list, LB_SETCURSEL, i, 0);
-    Command(IDC_RECIPE_LIST, LBN_SELCHANGE, reinterpret_cast<LPARAM>(list));
-  }
   std::vector<std::string> History() {
     std::vector<std::string> out;
     const int n = static_cast<int>(SendMessageA(Item(IDC_HISTORY), CB_GETCOUNT, 0, 0));
@@ -265,9 +127,6 @@ class MainWindow : public ::testing::Test {
       out.push_back(buf);
     }
     return out;
-  }
-  bool Enabled(int command) {
-    return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
   }
   RECT ClientRect(HWND control) {
     RECT r;
@@ -287,7 +146,6 @@ class MainWindow : public ::testing::Test {
   }
 
   testfiles::TempFolder folder_{"sam"};
-  HWND window_ = nullptr;
 };
 
 std::vector<Recipe> Catalogue() { return std::vector<Recipe>(std::begin(kRecipes), std::end(kRecipes)); }
@@ -391,8 +249,8 @@ TEST_F(MainWindow, HistoryPickListsWithoutSelectionAndTheTreeFollowsOnTheCategor
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
   for (int cmd : {IDM_NEW_MEMO, IDM_READ_MEMO}) {
     bool opened = false;
-    Script script;
-    script.OnDialog(window_, [&](HWND d) {
+    ModalScript script;
+    script.OnDialog({&window_}, [&](HWND d) {
       opened = true;
       PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
     });
@@ -443,12 +301,12 @@ TEST_F(MainWindow, ExactlyOneMemoButtonFollowsTheSelectedRecipe) {
 
   // The memo command opens the memo dialog on the selected recipe; closing it probes again.
   std::string caption;
-  Script script;
-  script.OnDialog(window_, [&](HWND memo) {
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND memo) {
     caption = S::Text(memo);
     S::Click(memo, IDCANCEL);
   });
-  EXPECT_TRUE(script.Run([&] { Command(IDM_READ_MEMO); }));
+  EXPECT_TRUE(script.Run([&] { Command(IDM_READ_MEMO); }, kWatchdogMs));
   EXPECT_EQ(caption, "M\xE9mo de la recette Boeuf bourguignon");
   Pump();
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
@@ -531,13 +389,13 @@ TEST_F(MainWindow, EditorCommandOpensTheEditorOnItsTabThenReloads) {
   SetDlgItemTextA(window_, IDC_TOTAL, "");
   std::string title;
   int tabWhileOpen = -1;
-  Script script;
-  script.OnDialog(window_, [&](HWND editor) {
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND editor) {
     title = S::Text(editor);
     tabWhileOpen = Tab();
     PostMessageA(editor, WM_COMMAND, IDC_QUIT, 0);
   });
-  EXPECT_TRUE(script.Run([&] { Command(IDM_EDITOR); }));
+  EXPECT_TRUE(script.Run([&] { Command(IDM_EDITOR); }, kWatchdogMs));
   for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && Text(IDC_TOTAL).empty();) {
     Pump();
     Sleep(5);
@@ -557,9 +415,9 @@ TEST_F(MainWindow, PrintWithoutASelectedRecipeSaysSo) {
   Open();
   Command(IDM_RECIPES_TAB);
   SeenBox box;
-  Script script;
-  script.OnDialog(window_, box.Answer());
-  EXPECT_TRUE(script.Run([&] { Command(IDM_PRINT); }));
+  ModalScript script;
+  script.OnDialog({&window_}, box.Answer());
+  EXPECT_TRUE(script.Run([&] { Command(IDM_PRINT); }, kWatchdogMs));
   EXPECT_EQ(box.caption, "Saucelins");
   EXPECT_EQ(box.text, Str(IDS_PRINT_NOTHING));
 }
@@ -568,13 +426,13 @@ TEST_F(MainWindow, HelpOpensTheProgramsOwnHelpWhenThereIsNoHelpFile) {
   WriteCatalogue(Catalogue());
   Open();
   std::string caption, text;
-  Script script;
-  script.OnDialog(window_, [&](HWND help) {
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND help) {
     caption = S::Text(help);
     text = S::ItemText(help, IDC_HELP_TEXT);
     S::Key(help, VK_ESCAPE);
   });
-  EXPECT_TRUE(script.Run([&] { Command(IDM_HELP); }));
+  EXPECT_TRUE(script.Run([&] { Command(IDM_HELP); }, kWatchdogMs));
   EXPECT_EQ(caption, "Aide de Saucelins");
   for (UINT id = IDS_HELP_TEXT_FIRST; id <= IDS_HELP_TEXT_LAST; ++id) {
     const std::string part = Str(id);
@@ -688,9 +546,9 @@ TEST_F(MainWindow, TextSizesStopAtBothEndsAndAFailedFontKeepsTheOldOnes) {
   g_fontsMade = 0;
   SetFontFactoryForTests(FailSecondFont);
   SeenBox box;
-  Script script;
-  script.OnDialog(window_, box.Answer());
-  EXPECT_TRUE(script.Run([&] { Command(IDM_SMALLER); }));
+  ModalScript script;
+  script.OnDialog({&window_}, box.Answer());
+  EXPECT_TRUE(script.Run([&] { Command(IDM_SMALLER); }, kWatchdogMs));
   EXPECT_EQ(box.text, "Impossible de cr\xE9" "er une nouvelle police");
   EXPECT_EQ(CurrentFonts().step, 4);
   EXPECT_EQ(font(IDC_RECIPE_TEXT), big);
@@ -710,7 +568,7 @@ TEST_F(MainWindow, EscapeAndEnterDoNotCloseQuitDoes) {
   HWND main = nullptr;
   bool openAfterKeys = false;
   const std::string loaded = Str(IDS_MAIN_TITLE);
-  Script script;
+  ModalScript script;
   script.Until([&] {
           main = S::TopDialog();
           return main && S::Text(main) == loaded;
@@ -722,7 +580,8 @@ TEST_F(MainWindow, EscapeAndEnterDoNotCloseQuitDoes) {
       .Do([&] { openAfterKeys = IsWindow(main) && IsWindowVisible(main); })
       .Do([&] { S::Click(main, IDC_QUIT); });
   INT_PTR result = -1;
-  EXPECT_TRUE(script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }));
+  EXPECT_TRUE(
+      script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }, kWatchdogMs));
   EXPECT_TRUE(openAfterKeys);
   EXPECT_EQ(script.Done(), script.Steps());
   EXPECT_EQ(result, 0);
@@ -732,7 +591,7 @@ TEST_F(MainWindow, EscapeAndEnterDoNotCloseQuitDoes) {
 
 TEST_F(MainWindow, MissingIndexIsReportedThenTheWindowCloses) {
   SeenBox box;
-  Script script;
+  ModalScript script;
   // The main window is up but disabled under the box; the box is the enabled dialog.
   script.Until([&] {
     HWND d = S::TopDialog();
@@ -741,7 +600,8 @@ TEST_F(MainWindow, MissingIndexIsReportedThenTheWindowCloses) {
     return true;
   });
   INT_PTR result = -1;
-  EXPECT_TRUE(script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }));
+  EXPECT_TRUE(
+      script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }, kWatchdogMs));
   EXPECT_EQ(box.caption, "Saucelins");
   EXPECT_EQ(box.text, "Fichier Gourmix.Idx absent du r\xE9pertoire courant");
   EXPECT_EQ(result, 0);

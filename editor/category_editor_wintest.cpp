@@ -11,26 +11,12 @@
 
 #include "catalogue/recipe_table.h"
 #include "editor/editor_state_win32.h"
-#include "editor/editor_wintest_util.h"
+#include "editor/editor_fixture_wintest.h"
 #include "resources/resource.h"
 
 namespace {
 
 using namespace editor_test;
-
-// Windows-1252 bytes, as the index holds them.
-const std::vector<Recipe> kCatalogue = {
-    {101, "Tarte aux pommes", "/Desserts/Tartes"},
-    {102, "Tarte au citron", "/Desserts/Tartes"},
-    {103, "Tarte tatin", "/Desserts/Tartes"},
-    {104, "G\xE2teau basque", "/Desserts"},
-    {105, "Boeuf bourguignon", "/Plats/Viandes/Boeuf"},
-    {106, "Blanquette", "/Plats/Viandes/Veau"},
-    {107, "Omelette", "/Plats"},
-    {108, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
-    {109, "Pain de campagne", "/"},
-};
-const std::string kEntrees = "Entr\xE9" "es";
 
 std::string Count(int n) {
   char buf[128];

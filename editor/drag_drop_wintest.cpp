@@ -15,25 +15,13 @@
 #include "app/main_window_win32.h"
 #include "catalogue/recipe_table.h"
 #include "editor/editor_state_win32.h"
-#include "editor/editor_wintest_util.h"
+#include "editor/editor_fixture_wintest.h"
 #include "resources/resource.h"
 
 namespace {
 
 using namespace editor_test;
 
-const std::vector<Recipe> kCatalogue = {
-    {101, "Tarte aux pommes", "/Desserts/Tartes"},
-    {102, "Tarte au citron", "/Desserts/Tartes"},
-    {103, "Tarte tatin", "/Desserts/Tartes"},
-    {104, "G\xE2teau basque", "/Desserts"},
-    {105, "Boeuf bourguignon", "/Plats/Viandes/Boeuf"},
-    {106, "Blanquette", "/Plats/Viandes/Veau"},
-    {107, "Omelette", "/Plats"},
-    {108, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
-    {109, "Pain de campagne", "/"},
-};
-const std::string kEntrees = "Entr\xE9" "es";
 const std::vector<std::string> kTarts = {"Tarte au citron", "Tarte aux pommes", "Tarte tatin"};
 
 CategoryNode NodeOf(HTREEITEM item) { return Editor().view->NodeFromItem(item); }

@@ -1,120 +1,54 @@
 // What the category editor's Wine tests share: a small catalogue written into a temporary
 // folder, a script played from a thread timer inside the editor's own modal loop, and the
 // gestures of a user (clicks on real item rectangles, typed labels, menu choices).
-#ifndef SAUCELINS_EDITOR_EDITOR_WINTEST_UTIL_H
-#define SAUCELINS_EDITOR_EDITOR_WINTEST_UTIL_H
+#ifndef SAUCELINS_EDITOR_EDITOR_FIXTURE_WINTEST_H
+#define SAUCELINS_EDITOR_EDITOR_FIXTURE_WINTEST_H
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "catalogue/recipe_table.h"
+#include "catalogue/small_catalogue_test.h"
 #include "editor/category_editor_win32.h"
 #include "editor/editor_state_win32.h"
+#include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 
 namespace editor_test {
 
+using Script = wintest::ModalScript;
 using testfiles::Put;
+using testfiles::Recipe;
 using testfiles::Slurp;
+using testfiles::TextOf;
+using testfiles::WriteCatalogue;
+using wintest::DialogOtherThan;
+using wintest::OpenMenuWindow;
+using wintest::SeenBox;
+using wintest::Str;
+using wintest::Text;
 
-// Steps played one per timer tick inside whatever modal loop runs (the editor's, a message
-// box's, a menu's). A step given with Until is tried again at each tick until it returns
-// true; a step given with Do runs once, and may open a nested modal loop in which the next
-// steps go on playing. A watchdog ends every dialog of the thread, so a window that will not
-// close fails the test instead of hanging it.
-class Script {
- public:
-  Script& Do(std::function<void()> action) {
-    steps_.push_back({std::move(action), nullptr});
-    return *this;
-  }
-  Script& Until(std::function<bool()> condition) {
-    steps_.push_back({nullptr, std::move(condition)});
-    return *this;
-  }
-  bool Run(const std::function<void()>& open, DWORD watchdogMs = 10000) {
-    current_ = this;
-    next_ = 0;
-    timedOut_ = false;
-    deadline_ = GetTickCount() + watchdogMs;
-    UINT_PTR timer = SetTimer(nullptr, 0, 15, Tick);
-    open();
-    KillTimer(nullptr, timer);
-    current_ = nullptr;
-    return !timedOut_;
-  }
-  size_t Done() const { return next_; }
-  size_t Steps() const { return steps_.size(); }
-
- private:
-  struct Step {
-    std::function<void()> action;
-    std::function<bool()> condition;
-  };
-  static BOOL CALLBACK EndEvery(HWND w, LPARAM) {
-    char cls[16] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    if (std::strcmp(cls, "#32770") == 0) EndDialog(w, -2);
-    if (std::strcmp(cls, "#32768") == 0) EndMenu();
-    return TRUE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Script* self = current_;
-    if (!self || self->trying_) return;
-    if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
-      self->timedOut_ = true;
-      EnumThreadWindows(GetCurrentThreadId(), EndEvery, 0);
-      return;
-    }
-    if (self->next_ >= self->steps_.size()) return;
-    Step& step = self->steps_[self->next_];
-    if (step.condition) {
-      self->trying_ = true;
-      const bool done = step.condition();
-      self->trying_ = false;
-      if (done) ++self->next_;
-      return;
-    }
-    ++self->next_;
-    step.action();
-  }
-  std::vector<Step> steps_;
-  size_t next_ = 0;
-  bool timedOut_ = false, trying_ = false;
-  DWORD deadline_ = 0;
-  static inline Script* current_ = nullptr;
+// The small catalogue most tests start from, in Windows-1252 bytes as the index holds them.
+inline const std::vector<Recipe> kCatalogue = {
+    {101, "Tarte aux pommes", "/Desserts/Tartes"},
+    {102, "Tarte au citron", "/Desserts/Tartes"},
+    {103, "Tarte tatin", "/Desserts/Tartes"},
+    {104, "G\xE2teau basque", "/Desserts"},
+    {105, "Boeuf bourguignon", "/Plats/Viandes/Boeuf"},
+    {106, "Blanquette", "/Plats/Viandes/Veau"},
+    {107, "Omelette", "/Plats"},
+    {108, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
+    {109, "Pain de campagne", "/"},
 };
-
-struct Recipe {
-  uint32_t id;
-  const char* title;
-  const char* path;
-};
-
-inline std::string TextOf(const char* title) {
-  return std::string(title) + "\r\n\r\nIngr\xE9" "dients : ...\r\n";
-}
-
-inline void WriteCatalogue(const std::vector<Recipe>& recipes) {
-  std::string index, data;
-  for (const Recipe& r : recipes) {
-    const size_t start = data.size();
-    data += TextOf(r.title);
-    index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
-             std::to_string(data.size()) + "\t" + r.path + "\tGourmix.Dat\t0\r\n";
-  }
-  Put("Gourmix.Dat", data);
-  Put("Gourmix.Idx", index);
-}
+inline const std::string kEntrees = "Entr\xE9" "es";
 
 // The path each title is filed under in the index file on disk.
 inline std::string PathInIndex(const std::string& index, const std::string& title) {
@@ -130,64 +64,6 @@ inline std::string PathInIndex(const std::string& index, const std::string& titl
     line = end + 1;
   }
   return "?";
-}
-
-inline std::string Str(UINT id) {
-  char buf[1024] = {};
-  LoadStringA(GetModuleHandleA(nullptr), id, buf, sizeof buf);
-  return buf;
-}
-
-inline std::string Text(HWND window) {
-  std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(window, &text[0], static_cast<int>(text.size()))));
-  return text;
-}
-
-struct FindDialog {
-  HWND except, found;
-};
-inline BOOL CALLBACK FindDialogOtherThan(HWND w, LPARAM p) {
-  FindDialog* f = reinterpret_cast<FindDialog*>(p);
-  char cls[16] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (w != f->except && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w)) {
-    f->found = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-// The visible, enabled dialog of this thread other than `except` (a message box, the zoom or
-// memo dialog, the help window), or null.
-inline HWND DialogOtherThan(HWND except) {
-  FindDialog f = {except, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), FindDialogOtherThan, reinterpret_cast<LPARAM>(&f));
-  return f.found;
-}
-
-// A message box as the user saw it.
-struct SeenBox {
-  std::string caption, text;
-  bool seen = false;
-  UINT buttons = 0;  // 0: OK only, otherwise the ids of Yes, No and Cancel that it has
-  HICON icon = nullptr;  // the system icon it shows, null for none
-  bool Exclamation() const { return icon && icon == LoadIcon(nullptr, IDI_EXCLAMATION); }
-};
-
-inline BOOL CALLBACK FindMenuWindow(HWND w, LPARAM p) {
-  char cls[16] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (std::strcmp(cls, "#32768") == 0 && IsWindowVisible(w)) {
-    *reinterpret_cast<HWND*>(p) = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-// The visible popup menu of this thread (class #32768), or null.
-inline HWND OpenMenuWindow() {
-  HWND found = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
 }
 
 inline std::vector<UINT>& Beeps() {
@@ -243,15 +119,7 @@ class EditorTest : public ::testing::Test {
     return [seen, answer] {
       HWND box = DialogOtherThan(Editor().dialog);
       if (!box) return false;
-      seen->seen = true;
-      seen->caption = Text(box);
-      seen->text = Text(GetDlgItem(box, 0xFFFF));
-      seen->buttons = 0;
-      for (int id : {IDYES, IDNO, IDCANCEL})
-        if (GetDlgItem(box, id)) seen->buttons |= 1u << id;
-      // The box's icon static shows the system's shared icon handle, or is not there.
-      HWND icon = GetDlgItem(box, 0x0440);
-      seen->icon = icon && IsWindowVisible(icon) ? reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) : nullptr;
+      seen->Read(box);
       PostMessageA(box, WM_COMMAND, answer, 0);
       return true;
     };

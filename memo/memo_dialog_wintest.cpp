@@ -10,17 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "app/modal_script_wintest.h"
 #include "catalogue/recipe_table.h"
 #include "memo/memo_dialog_win32.h"
 #include "platform/fileio.h"
+#include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "vlr/memo.h"
 
 namespace {
 
-using S = ModalScript;
+namespace S = wintest;
+using wintest::ModalScript;
 
 using testfiles::FilesHere;
 using testfiles::Put;
@@ -68,7 +69,7 @@ class MemoDialogWin : public ::testing::Test {
       S::Click(S::TopDialog(), IDOK);
     });
     Run(entry, script);
-    EXPECT_EQ(script.StepsRun(), 2u);
+    EXPECT_EQ(script.Done(), 2u);
   }
 
   testfiles::TempFolder folder_{"sme"};
@@ -96,7 +97,7 @@ TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNoth
     S::Click(d, IDOK);
   });
   Run(entry, script);
-  EXPECT_EQ(script.StepsRun(), 1u);
+  EXPECT_EQ(script.Done(), 1u);
   EXPECT_EQ(result_, 0);
   EXPECT_EQ(FileBytes(MemoStoreName), before);
 }
@@ -121,7 +122,7 @@ TEST_F(MemoDialogWin, RecipeWithoutMemoOpensEmptyAndOkCreatesNoFile) {
     S::Click(d, IDOK);
   });
   Run(entry, script);
-  EXPECT_EQ(script.StepsRun(), 1u);
+  EXPECT_EQ(script.Done(), 1u);
   EXPECT_TRUE(FilesHere().empty());
 }
 
@@ -150,7 +151,7 @@ TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
           S::Click(d, IDOK);
         });
     Run(entry, script);
-    EXPECT_EQ(script.StepsRun(), 3u);
+    EXPECT_EQ(script.Done(), 3u);
     EXPECT_EQ(Stored(12), WithNul("cr\xE8me\r\nfra\xEE" "che"));
   }
 
@@ -165,7 +166,7 @@ TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
         })
         .Then([&] { S::Click(S::TopDialog(), IDOK); });
     Run(entry, script);
-    EXPECT_EQ(script.StepsRun(), 2u);
+    EXPECT_EQ(script.Done(), 2u);
     EXPECT_EQ(FileBytes(MemoStoreName), before);
   }
 
@@ -212,7 +213,7 @@ TEST_F(MemoDialogWin, CancelEscapeAndCloseBoxDiscardTheEdit) {
         })
         .Then([&] { ADD_FAILURE() << "still open"; });
     Run(entry, script);
-    EXPECT_EQ(script.StepsRun(), 2u);
+    EXPECT_EQ(script.Done(), 2u);
     EXPECT_EQ(FileBytes(MemoStoreName), before);
   }
 }
@@ -357,7 +358,7 @@ TEST_F(MemoDialogWin, FailedSaveSaysSoAndKeepsTheTextForAnotherTry) {
   EXPECT_EQ(out.keptText, text);
   EXPECT_TRUE(out.keptEditable);
   // The second OK, with the way cleared, saved the kept text and closed the dialog.
-  EXPECT_EQ(script.StepsRun(), 4u);
+  EXPECT_EQ(script.Done(), 4u);
   EXPECT_EQ(Stored(5), WithNul(text));
 }
 
