@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -254,17 +255,22 @@ TEST_F(IndexSaveFaults, AProcessKilledAnywhereInASaveLeavesThePreviousIndexOrThe
     return WIFSIGNALED(status);
   };
 
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_FALSE(saveKilledAfter(std::chrono::microseconds(-1)));
-  const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(
-      std::chrono::steady_clock::now() - start);
-  ASSERT_EQ(Slurp(kIndexFileName), expected);
+  // The shortest of three whole saves; the kills are spread over a quarter more than that, so
+  // that most land before the new index replaces the old one and some after.
+  std::chrono::microseconds whole = std::chrono::microseconds::max();
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_FALSE(saveKilledAfter(std::chrono::microseconds(-1)));
+    whole = std::min(whole, std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::steady_clock::now() - start));
+    ASSERT_EQ(Slurp(kIndexFileName), expected);
+  }
 
   constexpr int kKills = 20;
   int midSave = 0, oldKept = 0;
   for (int k = 0; k < kKills; ++k) {
     SCOPED_TRACE(k);
-    if (saveKilledAfter(whole * k / kKills)) ++midSave;
+    if (saveKilledAfter(whole * 5 * k / (4 * kKills))) ++midSave;
     const std::string index = Slurp(kIndexFileName);
     const bool isOld = index == old;
     if (isOld) ++oldKept;
@@ -283,7 +289,7 @@ TEST_F(IndexSaveFaults, AProcessKilledAnywhereInASaveLeavesThePreviousIndexOrThe
               "mid-save; the old index was left %d times, the new one %d times\n",
               expected.size(), static_cast<long long>(whole.count()), kKills, midSave, oldKept,
               kKills - oldKept);
-  EXPECT_GT(midSave, kKills / 4) << "the kills came too late to test anything";
+  EXPECT_GE(midSave, kKills / 4) << "the kills came too late to test anything";
 }
 
 }  // namespace
