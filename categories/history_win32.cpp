@@ -4,20 +4,9 @@
 #include <vector>
 
 #include "categories/history.h"
+#include "platform/wait_cursor_win32.h"
 
 namespace {
-
-// The system's hourglass for the length of a scan of the whole table.
-class WaitCursor {
- public:
-  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(previous_); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR previous_;
-};
 
 // Lists the recipes of `category`. A list box that repaints after every added line takes
 // minutes for a large catalogue, so painting is suspended while the lines go in.

@@ -11,6 +11,7 @@
 #include "categories/category_tree.h"
 #include "categories/tree_view_win32.h"
 #include "editor/category_edits.h"
+#include "platform/wait_cursor_win32.h"
 
 // Posted by the editor to itself when the user cancelled naming a category just created: the
 // tree control is still busy with the item when it reports the end of the edit, so the node
@@ -43,18 +44,6 @@ class UniqueCursor {
 
  private:
   HCURSOR cursor_ = nullptr;
-};
-
-// The system's wait cursor while a scope runs; the cursor it replaced comes back afterwards.
-class WaitCursor {
- public:
-  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(previous_); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR previous_;
 };
 
 typedef BOOL(WINAPI* EditorBeepFunction)(UINT type);

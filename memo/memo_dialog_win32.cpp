@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "catalogue/recipe_table.h"
+#include "platform/wait_cursor_win32.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "resources/text_helpers_win32.h"
@@ -21,18 +22,6 @@ struct MemoDialogState {
   char text[kMemoTextCap];
 };
 MemoDialogState Memo;
-
-// Shows the system wait cursor while the store is written, then puts the previous one back.
-class WaitCursor {
- public:
-  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(previous_); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR previous_;
-};
 
 void OnInitDialog(HWND dialog, RecipeEntry* entry) {
   Memo.recipe = entry;
