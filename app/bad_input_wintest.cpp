@@ -238,26 +238,6 @@ class BadInput : public MainWindowTest {
     RemoveDirectoryA(dir_.c_str());
   }
 
-  // Runs the program as the user starts it; returns the box it showed before ending.
-  SeenBox RunExpectingTheEnd() {
-    SeenBox box;
-    ModalScript steps;
-    // The main window is up but disabled under the box; the box is the enabled dialog.
-    steps.Until([&] {
-      HWND d = S::TopDialog();
-      if (!d || S::ItemText(d, 0xFFFF).empty()) return false;
-      box.Answer()(d);
-      return true;
-    });
-    INT_PTR result = -1;
-    const bool ended =
-        steps.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }, kWatchdogMs);
-    EXPECT_TRUE(ended && steps.Finished());
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(RecipeCount(), 0u);
-    return box;
-  }
-
   // The main window on its recipe tab, once its catalogue is loaded.
   void Open() {
     MainWindowTest::Open();
@@ -305,7 +285,7 @@ TEST_F(BadInput, NoIndexOrAnEmptyOneEndsTheProgramAfterMessage20) {
     SCOPED_TRACE(emptyFile ? "empty index" : "no index");
     if (emptyFile) Put("Gourmix.Idx", "");
     const auto before = Folder();
-    const SeenBox box = RunExpectingTheEnd();
+    const SeenBox box = RunExpectingTheEnd(kWatchdogMs);
     EXPECT_EQ(box.caption, "Saucelins");
     EXPECT_EQ(box.text, Str(IDS_NO_INDEX));
     EXPECT_TRUE(box.Stop());
@@ -324,7 +304,7 @@ TEST_F(BadInput, GarbageIndexEndsTheProgramAfterMessage21) {
     SCOPED_TRACE(index.size());
     Put("Gourmix.Idx", index);
     const auto before = Folder();
-    const SeenBox box = RunExpectingTheEnd();
+    const SeenBox box = RunExpectingTheEnd(kWatchdogMs);
     EXPECT_EQ(box.caption, "Saucelins");
     EXPECT_EQ(box.text, Str(IDS_INDEX_ERROR));
     EXPECT_TRUE(box.Stop());

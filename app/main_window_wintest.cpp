@@ -80,20 +80,8 @@ class MainWindow : public MainWindowTest {
   }
   int Tab() { return static_cast<int>(SendMessageA(Item(IDC_TABS), TCM_GETCURSEL, 0, 0)); }
 
-  std::string TreeLabel(HTREEITEM item) {
-    char buf[128] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = buf;
-    tv.cchTextMax = sizeof buf;
-    SendMessageA(Item(IDC_TREE), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    return buf;
-  }
-  HTREEITEM TreeNext(HTREEITEM item, UINT how) {
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageA(Item(IDC_TREE), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
-  }
+  std::string TreeLabel(HTREEITEM item) { return S::TreeLabel(Item(IDC_TREE), item); }
+  HTREEITEM TreeNext(HTREEITEM item, UINT how) { return S::TreeNext(Item(IDC_TREE), item, how); }
   HTREEITEM TreeSelection() { return TreeNext(nullptr, TVGN_CARET); }
   // Labels from the root down, as the user clicks through the control.
   void ClickTree(const std::vector<std::string>& labels) {
@@ -590,21 +578,9 @@ TEST_F(MainWindow, EscapeAndEnterDoNotCloseQuitDoes) {
 }
 
 TEST_F(MainWindow, MissingIndexIsReportedThenTheWindowCloses) {
-  SeenBox box;
-  ModalScript script;
-  // The main window is up but disabled under the box; the box is the enabled dialog.
-  script.Until([&] {
-    HWND d = S::TopDialog();
-    if (!d || S::ItemText(d, 0xFFFF).empty()) return false;
-    box.Answer()(d);
-    return true;
-  });
-  INT_PTR result = -1;
-  EXPECT_TRUE(
-      script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }, kWatchdogMs));
+  const SeenBox box = RunExpectingTheEnd(kWatchdogMs);
   EXPECT_EQ(box.caption, "Saucelins");
   EXPECT_EQ(box.text, "Fichier Gourmix.Idx absent du r\xE9pertoire courant");
-  EXPECT_EQ(result, 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/main_window_win32.h"
+#include "catalogue/recipe_table.h"
 #include "platform/modal_script_wintest.h"
 #include "resources/resource.h"
 
@@ -40,6 +41,27 @@ class MainWindowTest : public ::testing::Test {
     }
     ASSERT_EQ(wintest::Text(window_), loaded) << "the catalogue was not loaded";
   }
+  // Runs the program as the user starts it on a catalogue it cannot show: it tells why in a
+  // message box, answered with OK, then ends. Returns the box.
+  wintest::SeenBox RunExpectingTheEnd(DWORD watchdogMs) {
+    wintest::SeenBox box;
+    wintest::ModalScript script;
+    // The main window is up but disabled under the box; the box is the enabled dialog.
+    script.Until([&] {
+      HWND d = wintest::TopDialog();
+      if (!d || wintest::ItemText(d, 0xFFFF).empty()) return false;
+      box.Answer()(d);
+      return true;
+    });
+    INT_PTR result = -1;
+    const bool ended =
+        script.Run([&] { result = RunMainWindow(GetModuleHandleA(nullptr)); }, watchdogMs);
+    EXPECT_TRUE(ended && script.Finished());
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(RecipeCount(), 0u);
+    return box;
+  }
+
   // Destroys the window, if one was opened, and lets its last messages run.
   void Close() {
     if (window_) DestroyWindow(window_);

@@ -7,38 +7,24 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/load_win32.h"
+#include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 
 namespace {
 
-struct SeenBox {
+// The last box the load showed, and how many it showed.
+struct SeenBoxes : wintest::SeenBox {
   int count = 0;
-  std::string caption, text;
-  bool stopIcon = false;
 };
-SeenBox g_box;
-
-BOOL CALLBACK FindBox(HWND w, LPARAM) {
-  char cls[32] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (std::string(cls) != "#32770" || !IsWindowVisible(w)) return TRUE;
-  char buf[1024] = {};
-  GetWindowTextA(w, buf, sizeof buf);
-  g_box.caption = buf;
-  GetDlgItemTextA(w, 0xFFFF, buf, sizeof buf);
-  g_box.text = buf;
-  // The icon static shows the system's stop icon, the same shared handle LoadIcon gives.
-  HWND icon = GetDlgItem(w, 0x0440);
-  HICON shown = icon ? reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) : nullptr;
-  g_box.stopIcon = shown && shown == LoadIcon(nullptr, IDI_HAND);
-  ++g_box.count;
-  SendMessageA(w, WM_COMMAND, IDOK, 0);
-  return FALSE;
-}
+SeenBoxes g_box;
 
 void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD) {
-  EnumThreadWindows(GetCurrentThreadId(), FindBox, 0);
+  HWND box = wintest::FindThreadWindow("#32770", false);
+  if (!box) return;
+  g_box.Read(box);
+  ++g_box.count;
+  SendMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
 using testfiles::Put;
@@ -47,7 +33,7 @@ class LoadWin : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder_.Enter());
-    g_box = SeenBox();
+    g_box = SeenBoxes();
     owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     // Control 1012 of the owner receives the total.
@@ -71,10 +57,10 @@ TEST_F(LoadWin, MissingOrEmptyIndexShowsMessage20WithTheStopIcon) {
   EXPECT_EQ(g_box.count, 1);
   EXPECT_EQ(g_box.caption, "Saucelins");
   EXPECT_EQ(g_box.text, "Fichier Gourmix.Idx absent du r\xE9pertoire courant");
-  EXPECT_TRUE(g_box.stopIcon);
+  EXPECT_TRUE(g_box.Stop());
 
   Put("Gourmix.Idx", "");
-  g_box = SeenBox();
+  g_box = SeenBoxes();
   EXPECT_EQ(LoadCatalogue(owner_, tree), -1);
   EXPECT_EQ(g_box.text, "Fichier Gourmix.Idx absent du r\xE9pertoire courant");
 }
@@ -85,7 +71,7 @@ TEST_F(LoadWin, IndexWithoutRecipesShowsMessage21) {
   EXPECT_EQ(LoadCatalogue(owner_, tree), -1);
   EXPECT_EQ(g_box.count, 1);
   EXPECT_EQ(g_box.text, "Erreur d'ouverture Gourmix.idx ou Pb m\xE9moire\n");
-  EXPECT_TRUE(g_box.stopIcon);
+  EXPECT_TRUE(g_box.Stop());
   EXPECT_EQ(RecipeCount(), 0u);
 }
 

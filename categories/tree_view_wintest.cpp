@@ -12,8 +12,12 @@
 
 #include "catalogue/recipe_table.h"
 #include "categories/label_order.h"
+#include "platform/modal_script_wintest.h"
 
 namespace {
+
+using wintest::TreeLabel;
+using wintest::TreeNext;
 
 // The window that owns the tree control: passes the control's notifications to the holder
 // and counts the selection notifications in each character format.
@@ -112,31 +116,15 @@ class TreeViewTest : public ::testing::Test {
   }
 };
 
-std::string ItemText(HWND tv, HTREEITEM item) {
-  char buf[256] = {};
-  TVITEMA it = {};
-  it.mask = TVIF_TEXT;
-  it.hItem = item;
-  it.pszText = buf;
-  it.cchTextMax = sizeof buf;
-  SendMessageA(tv, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
-  return buf;
-}
-
 bool ItemExpanded(HWND tv, HTREEITEM item) {
   return (SendMessageA(tv, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) &
           TVIS_EXPANDED) != 0;
 }
 
-HTREEITEM Next(HWND tv, UINT how, HTREEITEM item) {
-  return reinterpret_cast<HTREEITEM>(
-      SendMessageA(tv, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
-}
-
 std::vector<std::string> ControlChildLabels(HWND tv, HTREEITEM parent) {
   std::vector<std::string> out;
-  for (HTREEITEM i = Next(tv, TVGN_CHILD, parent); i; i = Next(tv, TVGN_NEXT, i))
-    out.push_back(ItemText(tv, i));
+  for (HTREEITEM i = TreeNext(tv, parent, TVGN_CHILD); i; i = TreeNext(tv, i, TVGN_NEXT))
+    out.push_back(TreeLabel(tv, i));
   return out;
 }
 
@@ -156,24 +144,24 @@ void ExpectControlShowsModel(const CategoryTree& tree, const TreeViewHolder& hol
     CategoryNode node;
     HTREEITEM item;
   };
-  std::vector<Level> pending{{tree.Root(), Next(tv, TVGN_ROOT, nullptr)}};
+  std::vector<Level> pending{{tree.Root(), TreeNext(tv, nullptr, TVGN_ROOT)}};
   while (!pending.empty()) {
     Level l = pending.back();
     pending.pop_back();
-    for (; l.node || l.item; l.node = tree.NextSibling(l.node), l.item = Next(tv, TVGN_NEXT, l.item)) {
-      ASSERT_NE(l.node, nullptr) << "the control has an extra item " << ItemText(tv, l.item);
+    for (; l.node || l.item; l.node = tree.NextSibling(l.node), l.item = TreeNext(tv, l.item, TVGN_NEXT)) {
+      ASSERT_NE(l.node, nullptr) << "the control has an extra item " << TreeLabel(tv, l.item);
       ASSERT_NE(l.item, nullptr) << "the control lacks " << tree.Label(l.node);
       ++shown;
       EXPECT_EQ(holder.ItemFromNode(l.node), l.item);
       EXPECT_EQ(holder.NodeFromItem(l.item), l.node);
-      EXPECT_EQ(ItemText(tv, l.item), tree.Label(l.node));
+      EXPECT_EQ(TreeLabel(tv, l.item), tree.Label(l.node));
       EXPECT_EQ(ItemExpanded(tv, l.item), tree.IsExpanded(l.node)) << tree.Label(l.node);
-      pending.push_back({tree.FirstChild(l.node), Next(tv, TVGN_CHILD, l.item)});
+      pending.push_back({tree.FirstChild(l.node), TreeNext(tv, l.item, TVGN_CHILD)});
     }
   }
   EXPECT_EQ(shown, tree.NodeCount());
   EXPECT_EQ(static_cast<size_t>(SendMessageA(tv, TVM_GETCOUNT, 0, 0)), tree.NodeCount());
-  EXPECT_EQ(Next(tv, TVGN_CARET, nullptr), holder.ItemFromNode(tree.Selected()));
+  EXPECT_EQ(TreeNext(tv, nullptr, TVGN_CARET), holder.ItemFromNode(tree.Selected()));
 }
 
 // What a tree shows, independent of node addresses: labels, open state and the selection.

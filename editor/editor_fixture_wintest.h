@@ -130,19 +130,8 @@ class EditorTest : public ::testing::Test {
   }
 
   // The tree control's items.
-  static std::string Label(HTREEITEM item) {
-    char buf[256] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = buf;
-    tv.cchTextMax = sizeof buf;
-    SendMessageA(Tree(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    return buf;
-  }
-  static HTREEITEM Next(HTREEITEM item, UINT how) {
-    return reinterpret_cast<HTREEITEM>(SendMessageA(Tree(), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
-  }
+  static std::string Label(HTREEITEM item) { return wintest::TreeLabel(Tree(), item); }
+  static HTREEITEM Next(HTREEITEM item, UINT how) { return wintest::TreeNext(Tree(), item, how); }
   static HTREEITEM Root() { return Next(nullptr, TVGN_ROOT); }
   static HTREEITEM Selection() { return Next(nullptr, TVGN_CARET); }
   // The item reached from the root through these labels, or null.

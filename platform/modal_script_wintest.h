@@ -10,6 +10,7 @@
 #define SAUCELINS_PLATFORM_MODAL_SCRIPT_WINTEST_H
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
 #include <functional>
@@ -27,6 +28,22 @@ inline std::string Text(HWND window) {
   return text;
 }
 inline std::string ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
+
+// The label of a tree control's item, and the item `how` (TVGN_*) from `item`.
+inline std::string TreeLabel(HWND tree, HTREEITEM item) {
+  char buf[256] = {};
+  TVITEMA tv = {};
+  tv.mask = TVIF_TEXT;
+  tv.hItem = item;
+  tv.pszText = buf;
+  tv.cchTextMax = sizeof buf;
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+  return buf;
+}
+inline HTREEITEM TreeNext(HWND tree, HTREEITEM item, UINT how) {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+}
 
 // String `id` of the program's string table.
 inline std::string Str(UINT id) {
