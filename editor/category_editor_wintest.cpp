@@ -203,12 +203,8 @@ TEST_F(CategoryEditor, ANewCategoryLeftUnnamedGoesAgainAndItsParentIsSelected) {
   Script script;
   script.Until(Loaded)
       .Do(create)
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("Potages");
-        PressKey(VK_ESCAPE);  // cancelled, even with a text typed
-        return true;
-      })
+      // Escape cancels, even with a text typed.
+      .Until(TypeLabel("Potages", VK_ESCAPE))
       .Until(gone)
       .Do(create)
       .Until([] {
@@ -218,20 +214,11 @@ TEST_F(CategoryEditor, ANewCategoryLeftUnnamedGoesAgainAndItsParentIsSelected) {
       })
       .Until(gone)
       .Do(create)
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("   ");  // spaces only would not come back from the index
-        PressKey(VK_RETURN);
-        return true;
-      })
+      // Spaces only would not come back from the index.
+      .Until(TypeLabel("   "))
       .Until(gone)
       .Do(create)
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("Soupes/Froides");
-        PressKey(VK_RETURN);
-        return true;
-      })
+      .Until(TypeLabel("Soupes/Froides"))
       .Until(gone)
       .Do(create)
       .Until([] {
@@ -274,12 +261,7 @@ TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyARefusedOrACancelledTex
         EXPECT_TRUE(Beeps().empty());
         rename();
       })
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("Tartes/Tourtes");
-        PressKey(VK_RETURN);
-        return true;
-      })
+      .Until(TypeLabel("Tartes/Tourtes"))
       .Until(edited)
       .Do([rename] {
         EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
@@ -298,12 +280,8 @@ TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyARefusedOrACancelledTex
         EXPECT_EQ(Beeps().size(), 2u);
         rename();
       })
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type(std::string(80, 'x'));  // longer than a label keeps
-        PressKey(VK_RETURN);
-        return true;
-      })
+      // Longer than a label keeps.
+      .Until(TypeLabel(std::string(80, 'x')))
       .Until(edited)
       .Do([rename, &longLabel] {
         const std::vector<std::string> children = Children(Find({"Desserts"}));
@@ -312,12 +290,7 @@ TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyARefusedOrACancelledTex
         Select(Find({"Desserts", longLabel}));
         Command(IDC_EDITOR_RENAME);
       })
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("Autre chose");
-        PressKey(VK_ESCAPE);
-        return true;
-      })
+      .Until(TypeLabel("Autre chose", VK_ESCAPE))
       .Until(edited)
       .Do([&longLabel] {
         EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{longLabel});
@@ -345,12 +318,7 @@ TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLa
     Script script;
     script.Until(Loaded)
         .Do(clickLabel)
-        .Until([] {
-          if (!LabelEdit()) return false;
-          Type(kEntrees);
-          PressKey(VK_RETURN);
-          return true;
-        })
+        .Until(TypeLabel(kEntrees))
         .Until([] {
           if (LabelEdit()) return false;
           EXPECT_FALSE(Editor().modified);
@@ -364,12 +332,7 @@ TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLa
   Script script;
   script.Until(Loaded)
       .Do(clickLabel)
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("Hors-d'oeuvre");
-        PressKey(VK_RETURN);
-        return true;
-      })
+      .Until(TypeLabel("Hors-d'oeuvre"))
       .Until([] {
         if (LabelEdit()) return false;
         EXPECT_EQ(Children(Root()), (std::vector<std::string>{"Desserts", "Hors-d'oeuvre", "Plats"}));

@@ -280,6 +280,15 @@ class EditorTest : public ::testing::Test {
     PostMessageA(edit, WM_KEYDOWN, vk, 1);
     PostMessageA(edit, WM_KEYUP, vk, 0xC0000001);
   }
+  // A step that waits for the label edit, types `text` over the label and presses `key`.
+  static std::function<bool()> TypeLabel(const std::string& text, WPARAM key = VK_RETURN) {
+    return [text, key] {
+      if (!LabelEdit()) return false;
+      Type(text);
+      PressKey(key);
+      return true;
+    };
+  }
 
   static void Command(int id) { PostMessageA(Dialog(), WM_COMMAND, id, 0); }
 
