@@ -1,6 +1,7 @@
 #include "app/layout_win32.h"
 
 #include "app/layout.h"
+#include "platform/unique_handle_win32.h"
 #include "resources/resource.h"
 #include "resources/text_helpers_win32.h"
 
@@ -8,26 +9,6 @@ namespace {
 
 FontState g_fonts = {0, nullptr, nullptr};
 FontFactory g_factory = nullptr;
-
-// A font owned until it is handed over to the font state.
-class UniqueFont {
- public:
-  explicit UniqueFont(HFONT font) : font_(font) {}
-  ~UniqueFont() {
-    if (font_) DeleteObject(font_);
-  }
-  UniqueFont(const UniqueFont&) = delete;
-  UniqueFont& operator=(const UniqueFont&) = delete;
-  HFONT get() const { return font_; }
-  HFONT release() {
-    HFONT f = font_;
-    font_ = nullptr;
-    return f;
-  }
-
- private:
-  HFONT font_;
-};
 
 HFONT MakeFont(int pixelHeight) {
   if (g_factory) return g_factory(pixelHeight);

@@ -4,6 +4,7 @@
 #include "catalogue/gauge_win32.h"
 
 #include "catalogue/gauge.h"
+#include "platform/unique_handle_win32.h"
 
 namespace {
 
@@ -24,34 +25,6 @@ struct GaugeWindowState {
   HBRUSH background = nullptr;   // the class background, freed with the class
 };
 GaugeWindowState g_win;
-
-// A GDI object owned for one scope.
-class GdiObject {
- public:
-  explicit GdiObject(HGDIOBJ h) : h_(h) {}
-  ~GdiObject() {
-    if (h_) DeleteObject(h_);
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  HGDIOBJ get() const { return h_; }
-
- private:
-  HGDIOBJ h_;
-};
-
-// Puts back what a SelectObject replaced.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ h) : dc_(dc), old_(SelectObject(dc, h)) {}
-  ~Selection() { SelectObject(dc_, old_); }
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
 
 void ForgetClass() {
   UnregisterClassA(kClassName, g_win.instance);
@@ -121,10 +94,10 @@ void InstallGaugeWindow() { SetGaugeBackend(&kWindowBackend); }
 HWND GaugeWindow() { return g_win.window; }
 
 void PaintGauge(HDC dc, int percent) {
-  GdiObject dark(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
-  GdiObject light(CreatePen(PS_SOLID, 1, RGB(224, 224, 224)));
+  UniquePen dark(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
+  UniquePen light(CreatePen(PS_SOLID, 1, RGB(224, 224, 224)));
   {
-    Selection white(dc, GetStockObject(WHITE_BRUSH));
+    Selected white(dc, GetStockObject(WHITE_BRUSH));
     Rectangle(dc, PixelsX(20), PixelsY(10), PixelsX(122), PixelsY(20));
   }
   RECT bar = {PixelsX(21), PixelsY(11), PixelsX(21 + percent), PixelsY(19)};
@@ -138,7 +111,7 @@ void PaintGauge(HDC dc, int percent) {
   DrawTextA(dc, text, -1, &box, DT_CENTER | DT_VCENTER);
   SetBkMode(dc, OPAQUE);
 
-  Selection pen(dc, light.get());
+  Selected pen(dc, light.get());
   MoveToEx(dc, PixelsX(18), PixelsY(22), nullptr);
   LineTo(dc, PixelsX(18), PixelsY(8));
   LineTo(dc, PixelsX(124), PixelsY(8));

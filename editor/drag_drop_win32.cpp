@@ -6,73 +6,11 @@
 #include "editor/category_edits.h"
 #include "editor/editor_state_win32.h"
 #include "memo/memo_dialog_win32.h"
+#include "platform/unique_handle_win32.h"
 #include "resources/resource.h"
 #include "resources/text_helpers_win32.h"
 
 namespace {
-
-// ---------------------------------------------------------------------------------------
-// Handles held for one drawing
-
-class WindowDC {
- public:
-  explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ~WindowDC() {
-    if (dc_) ReleaseDC(window_, dc_);
-  }
-  WindowDC(const WindowDC&) = delete;
-  WindowDC& operator=(const WindowDC&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-class Pen {
- public:
-  explicit Pen(HPEN pen) : pen_(pen) {}
-  ~Pen() {
-    if (pen_) DeleteObject(pen_);
-  }
-  Pen(const Pen&) = delete;
-  Pen& operator=(const Pen&) = delete;
-  HPEN get() const { return pen_; }
-
- private:
-  HPEN pen_;
-};
-
-// An object selected into a DC for a scope; the one it replaced goes back.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
-  ~Selected() {
-    if (previous_) SelectObject(dc_, previous_);
-  }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-class Menu {
- public:
-  explicit Menu(HMENU menu) : menu_(menu) {}
-  ~Menu() {
-    if (menu_) DestroyMenu(menu_);
-  }
-  Menu(const Menu&) = delete;
-  Menu& operator=(const Menu&) = delete;
-  HMENU get() const { return menu_; }
-
- private:
-  HMENU menu_;
-};
-
-// ---------------------------------------------------------------------------------------
 
 const COLORREF kFrameColour = RGB(128, 128, 128);
 
@@ -92,7 +30,7 @@ bool LabelRect(HWND tree, HTREEITEM item, RECT* rect) {
 }
 
 void FrameLabel(HDC dc, const RECT& rect) {
-  Pen pen(CreatePen(PS_SOLID, 1, kFrameColour));
+  UniquePen pen(CreatePen(PS_SOLID, 1, kFrameColour));
   Selected withPen(dc, pen.get());
   Selected hollow(dc, GetStockObject(NULL_BRUSH));
   Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
@@ -163,7 +101,7 @@ void EndDrag(bool release) {
 
 void TrackMenu(HWND dialog, int menuId, POINT screen) {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
-  Menu menu(LoadMenuA(instance, MAKEINTRESOURCEA(menuId)));
+  UniqueMenu menu(LoadMenuA(instance, MAKEINTRESOURCEA(menuId)));
   HMENU popup = menu.get() ? GetSubMenu(menu.get(), 0) : nullptr;
   if (popup) TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, dialog, nullptr);
 }

@@ -11,6 +11,7 @@
 #include "categories/category_tree.h"
 #include "categories/tree_view_win32.h"
 #include "editor/category_edits.h"
+#include "platform/unique_handle_win32.h"
 #include "platform/wait_cursor_win32.h"
 
 // Posted by the editor to itself when the user cancelled naming a category just created: the
@@ -19,32 +20,6 @@
 constexpr UINT kMsgDropUnnamed = WM_APP + 1;
 
 enum class DragState { None, Category, Recipes };
-
-// A cursor loaded from the program's resources, destroyed with its holder.
-class UniqueCursor {
- public:
-  UniqueCursor() = default;
-  explicit UniqueCursor(HCURSOR cursor) : cursor_(cursor) {}
-  ~UniqueCursor() { reset(); }
-  UniqueCursor(const UniqueCursor&) = delete;
-  UniqueCursor& operator=(const UniqueCursor&) = delete;
-  UniqueCursor& operator=(UniqueCursor&& other) noexcept {
-    if (this != &other) {
-      reset();
-      cursor_ = other.cursor_;
-      other.cursor_ = nullptr;
-    }
-    return *this;
-  }
-  HCURSOR get() const { return cursor_; }
-  void reset() {
-    if (cursor_) DestroyCursor(cursor_);
-    cursor_ = nullptr;
-  }
-
- private:
-  HCURSOR cursor_ = nullptr;
-};
 
 typedef BOOL(WINAPI* EditorBeepFunction)(UINT type);
 

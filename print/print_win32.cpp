@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/unique_handle_win32.h"
 #include "print/page_layout.h"
 #include "print/wrap.h"
 #include "resources/resource.h"
@@ -27,25 +28,6 @@ struct PrintState {
 
 PrintState g_print = {};
 
-// A GDI handle owned by a scope.
-template <typename Handle, auto Release>
-class Unique {
- public:
-  explicit Unique(Handle h = nullptr) : h_(h) {}
-  ~Unique() {
-    if (h_) Release(h_);
-  }
-  Unique(const Unique&) = delete;
-  Unique& operator=(const Unique&) = delete;
-  Handle get() const { return h_; }
-
- private:
-  Handle h_;
-};
-
-using UniqueDc = Unique<HDC, DeleteDC>;
-using UniqueFont = Unique<HFONT, DeleteObject>;
-
 // Destroys the progress box at the end of the job, unless Cancel already did.
 class BoxGuard {
  public:
@@ -56,21 +38,6 @@ class BoxGuard {
   }
   BoxGuard(const BoxGuard&) = delete;
   BoxGuard& operator=(const BoxGuard&) = delete;
-};
-
-// Puts the DC's previous font back when the job is over.
-class SelectedFont {
- public:
-  SelectedFont(HDC dc, HFONT font) : dc_(dc), previous_(SelectObject(dc, font)) {}
-  ~SelectedFont() {
-    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
-  }
-  SelectedFont(const SelectedFont&) = delete;
-  SelectedFont& operator=(const SelectedFont&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
 };
 
 class BusyGuard {
@@ -237,7 +204,7 @@ int PrintRecipe(HWND owner, int textControlId, const char* title) {
   HFONT createdFont;
   HFONT font = ChoosePrintFont(GetDlgItem(owner, textControlId), dc, &createdFont);
   UniqueFont created(createdFont);
-  SelectedFont selected(dc, font);
+  Selected selected(dc, font);
 
   char docName[64];
   LoadText(IDS_CAPTION, docName, sizeof docName);  // jobs carry the program's name
