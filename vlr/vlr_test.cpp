@@ -12,7 +12,7 @@
 #include <string>
 
 #include "vlr/memo.h"
-#include "vlr/store_test_util.h"
+#include "vlr/store_fixture_test.h"
 #include "vlr/vlr_format.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Helpers shared by the record-store and memo tests: a fresh working folder per test and
 // whole-file byte access.
-#ifndef SAUCELINS_VLR_STORE_TEST_UTIL_H
-#define SAUCELINS_VLR_STORE_TEST_UTIL_H
+#ifndef SAUCELINS_VLR_STORE_FIXTURE_TEST_H
+#define SAUCELINS_VLR_STORE_FIXTURE_TEST_H
 
 #include <gtest/gtest.h>
 
