@@ -7,12 +7,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/file_bytes_test.h"
 #include "print/file_printer_win32.h"
 #include "print/print_win32.h"
 #include "resources/resource.h"
@@ -449,12 +449,7 @@ bool DialogDriver::pressed;
 bool DialogDriver::timedOut;
 DWORD DialogDriver::deadline;
 
-std::string Slurp(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testfiles::Slurp;
 
 // "%%Page:" lines of a PostScript file, and the "%%Pages:" total it announces (-1: none).
 struct PsPages {
