@@ -19,8 +19,8 @@ SHOTS=$BUILD_ROOT/e2e-shots
 SCREEN=1024x768x24
 # A scenario takes under 10 s here; a stuck one is ended after this, and the whole run keeps
 # within its budget (scenarios left when it is spent fail without running).
-SCENARIO_TIMEOUT=${E2E_TIMEOUT:-30}
-RUN_BUDGET=${E2E_BUDGET:-180}
+SCENARIO_TIMEOUT=${E2E_TIMEOUT:-45}
+RUN_BUDGET=${E2E_BUDGET:-240}
 
 UPDATE_SHOTS=0
 SCENARIOS=()
@@ -68,7 +68,16 @@ MEMO_RE='mo de la recette '
 
 # Waits for the main window with its loaded title; sets MAIN.
 wait_main_window() {
-  MAIN=$(wait_window "$MAIN_RE" 20) || fail "no main window with its title within 20 s"
+  # Once in a few dozen starts on a fresh prefix, Wine has shown no window at all after 15 s
+  # (nothing on screen, the process alive). That start is abandoned and made once more; the
+  # trace says so, and a second failure fails the scenario.
+  if ! MAIN=$(wait_window "$MAIN_RE" 15); then
+    note "no main window after 15 s: ending that start and starting the program again"
+    kill -KILL "$APP_PID" 2>/dev/null
+    sleep 0.5
+    start_program "$APP_DIR"
+    MAIN=$(wait_window "$MAIN_RE" 15) || fail "no main window with its title within 15 s, twice"
+  fi
   # Let the first paint settle before anything is read off the screen.
   sleep 0.5
 }

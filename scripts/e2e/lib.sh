@@ -24,6 +24,7 @@ fresh_catalogue() {
 
 # Starts the program in FOLDER; its process id goes into APP_PID (and a file, for the runner).
 start_program() {  # folder
+  APP_DIR=$1
   cd "$1" || fail "no folder $1"
   "$WINE64" "$EXE" </dev/null >>"$SC_DIR/program.log" 2>&1 &
   APP_PID=$!
