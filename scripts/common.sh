@@ -63,13 +63,25 @@ configure_build() {  # name toolchain-or-empty [extra cmake args...]
 
 # Makes (once) the Wine prefix of a Windows build: no Mono/Gecko prompts, no window manager
 # waits (Managed=N), and a print-to-file printer when the build has its setup tool.
+# A prefix is whole once wineboot has put the system DLLs in place.
+prefix_whole() { [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; }
+
 wine_prefix() {  # build-dir
-  local dir=$1
+  local dir=$1 attempt
   export WINEPREFIX=$dir/wineprefix
-  if [ ! -f "$WINEPREFIX/.saucelins-ready" ]; then
-    echo "== Making the Wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1 || true
+  if [ ! -f "$WINEPREFIX/.saucelins-ready" ] || ! prefix_whole; then
+    # A wineboot that stops half-way (seen once, with nothing in system32) leaves a prefix in
+    # which no program starts: start again from nothing, once, before giving up.
+    for attempt in 1 2; do
+      echo "== Making the Wine prefix $WINEPREFIX"
+      wineserver -k </dev/null >/dev/null 2>&1
+      rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
+      wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
+      wineserver -w
+      prefix_whole && break
+      echo "wineboot left an incomplete prefix (log: $dir/wineboot.log)" >&2
+    done
+    prefix_whole || return 1
     "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.saucelins-ready"
