@@ -1,7 +1,7 @@
 // saucelins-cli's commands. Everything goes through the program's own code: the catalogue is
 // loaded as the main window loads it, saved as the category editor saves it, recipe texts come
 // from the fetch the text pane uses, and memos from the memo layer and the record store.
-#include "app/cli.h"
+#include "cli/cli.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // saucelins-cli end to end: every command run through RunCli on a copy of the sample catalogue
 // and on damaged copies, checking what it prints, what it leaves on disk and its exit status.
-#include "app/cli.h"
+#include "cli/cli.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // saucelins-cli: inspect, check and back up a Saucelins catalogue from scripts. The commands
-// live in app/cli.cpp; `saucelins-cli --help` lists them.
+// live in cli/cli.cpp; `saucelins-cli --help` lists them.
 #include <cstdio>
 
 #ifdef _WIN32
@@ -7,7 +7,7 @@
 #include <io.h>
 #endif
 
-#include "app/cli.h"
+#include "cli/cli.h"
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
