@@ -435,7 +435,7 @@ TEST_F(BadInput, APathOfTwentyThousandLevelsLoadsReloadsAndCloses) {
   Open();
   ClickRecipe("Profonde");
   EXPECT_EQ(PaneText(), "Texte\r\n");
-  SendMessageA(window_, WM_APP_RELOAD, 0, 0);
+  SendMessageA(window_, WMU_RELOAD, 0, 0);
   for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && RecipeCount() != 2; Sleep(5))
     PumpMessages(window_);
   EXPECT_EQ(RecipeCount(), 2u);

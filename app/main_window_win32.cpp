@@ -176,14 +176,14 @@ void OnInitDialog(HWND window) {
   CreateToolbar(window);
   SetupTabs(window);
   InitPrintDefaults(window);
-  PostMessageA(window, WM_APP_LOAD, 0, 0);
+  PostMessageA(window, WMU_LOAD, 0, 0);
 }
 
 void OnLoad(HWND window) {
   if (LoadCatalogue(window, State().tree) < 0) {
     PostMessageA(window, WM_CLOSE, 0, 0);
   } else {
-    PostMessageA(window, WM_APP_LOADED, 0, 0);
+    PostMessageA(window, WMU_LOADED, 0, 0);
   }
 }
 
@@ -207,7 +207,7 @@ void OnReload(HWND window) {
   SendMessageA(Item(window, IDC_HISTORY), CB_RESETCONTENT, 0, 0);
   EnableMemoButtons(window, false, false);
   ReleaseCatalogue();
-  PostMessageA(window, WM_APP_LOAD, 0, 0);
+  PostMessageA(window, WMU_LOAD, 0, 0);
 }
 
 void OnNotify(HWND window, NMHDR* header) {
@@ -304,7 +304,7 @@ void OnCommand(HWND window, int id, int code) {
       break;
     case IDC_EDITOR_OPEN:
       RunCategoryEditor(window);
-      PostMessageA(window, WM_APP_RELOAD, 0, 0);
+      PostMessageA(window, WMU_RELOAD, 0, 0);
       break;
     case IDC_QUIT:
       PostMessageA(window, WM_CLOSE, 0, 0);
@@ -384,41 +384,44 @@ bool ShowSelectedRecipe(HWND window) {
 }
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // TRUE for every message handled here, so the dialog manager never acts on it as well
+  // (WMU_LOAD is also DM_SETDEFID). WM_INITDIALOG's FALSE means the focus was set here.
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog(window);
-      return 0;
-    case WM_APP_LOAD:
+      return FALSE;
+    case WMU_LOAD:
       OnLoad(window);
-      return 0;
-    case WM_APP_LOADED:
+      return TRUE;
+    case WMU_LOADED:
       OnLoaded(window);
-      return 0;
-    case WM_APP_RELOAD:
+      return TRUE;
+    case WMU_RELOAD:
       OnReload(window);
-      return 0;
+      return TRUE;
     case WM_NOTIFY:
       OnNotify(window, reinterpret_cast<NMHDR*>(lParam));
-      return 0;
+      SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam), HIWORD(wParam));
-      return 0;
+      return TRUE;
     case WM_SIZE:
       LayoutControls(window, false);
-      return 0;
+      return TRUE;
     case WM_GETMINMAXINFO:
       OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
-      return 0;
+      return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(State().icon);
     case WM_CLOSE:
       OnClose(window);
-      return 0;
+      return TRUE;
     case WM_DESTROY:
       OnDestroy(window);
-      return 0;
+      return TRUE;
     default:
-      return 0;
+      return FALSE;
   }
 }
 

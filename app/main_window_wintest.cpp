@@ -350,7 +350,7 @@ TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
   std::vector<Recipe> more = Catalogue();
   more.push_back({107, "Cr\xEApes", "/Desserts"});
   WriteCatalogue(more);
-  PostMessageA(window_, WM_APP_RELOAD, 0, 0);
+  PostMessageA(window_, WMU_RELOAD, 0, 0);
   for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && Text(IDC_TOTAL) != "7 Recettes";) {
     Pump();
     Sleep(5);

@@ -138,7 +138,7 @@ void OnInitDialog(HWND dialog) {
   s.view.reset();
   s.tree.Clear();
   s.view = std::make_unique<TreeViewHolder>(s.tree, TreeControl(dialog));
-  PostMessageA(dialog, WM_APP_LOAD, 0, 0);
+  PostMessageA(dialog, WMU_LOAD, 0, 0);
 }
 
 void OnLoad(HWND dialog) {
@@ -450,7 +450,7 @@ INT_PTR CALLBACK CategoryEditorProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG:
       OnInitDialog(dialog);
       return TRUE;
-    case WM_APP_LOAD:
+    case WMU_LOAD:
       OnLoad(dialog);
       return TRUE;
     case kMsgDropUnnamed:

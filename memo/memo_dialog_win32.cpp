@@ -47,7 +47,7 @@ void OnInitDialog(HWND dialog, RecipeEntry* entry) {
   SetItemTextFromString(dialog, IDC_MEMO_EDIT, IDS_EDIT_MODE, 0);
 
   // Read the memo once the dialog is on screen.
-  PostMessageA(dialog, WM_APP_LOAD, 0, 0);
+  PostMessageA(dialog, WMU_LOAD, 0, 0);
 }
 
 void OnLoad(HWND dialog) {
@@ -107,24 +107,25 @@ void OnCommand(HWND dialog, int id) {
 }  // namespace
 
 INT_PTR CALLBACK MemoDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  // TRUE for every message handled here: WMU_LOAD is also DM_SETDEFID, and the dialog
+  // manager would take the default button from OK if it saw it.
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog(dialog, reinterpret_cast<RecipeEntry*>(lParam));
-      break;
-    case WM_APP_LOAD:
+      return TRUE;
+    case WMU_LOAD:
       if (Memo.recipe) OnLoad(dialog);
-      break;
+      return TRUE;
     case WM_COMMAND:
       if (Memo.recipe) OnCommand(dialog, LOWORD(wParam));
-      break;
+      return TRUE;
     case WM_CLOSE:
     case WM_DESTROY:
       EndDialog(dialog, static_cast<INT_PTR>(wParam));
-      break;
+      return TRUE;
     default:
-      break;
+      return FALSE;
   }
-  return 0;
 }
 
 INT_PTR RunMemoDialog(HWND owner, RecipeEntry* entry) {

@@ -94,6 +94,8 @@ TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNoth
     EXPECT_EQ(S::Text(text), memo);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(S::ItemText(d, IDC_MEMO_EDIT), "Mode &Edition");
+    // The load message (also DM_SETDEFID) must not have taken the default from OK: Enter saves.
+    EXPECT_EQ(SendMessageA(d, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
     S::Click(d, IDOK);
   });
   Run(entry, script);

@@ -251,7 +251,7 @@ INT_PTR CALLBACK PrintProgressBox(HWND box, UINT message, WPARAM wParam, LPARAM)
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL) {
-        PostMessageA(GetWindow(box, GW_OWNER), WM_APP_CANCEL_PRINT, 0, 0);
+        PostMessageA(GetWindow(box, GW_OWNER), WMU_CANCEL_PRINT, 0, 0);
         DestroyWindow(box);
       }
       return TRUE;
@@ -266,7 +266,7 @@ INT_PTR CALLBACK PrintProgressBox(HWND box, UINT message, WPARAM wParam, LPARAM)
 BOOL CALLBACK PrintAbortProc(HDC, int) {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_APP_CANCEL_PRINT) {
+    if (msg.message == WMU_CANCEL_PRINT) {
       g_print.cancelled = true;
       return FALSE;
     }

@@ -19,11 +19,11 @@ int InitPrintDefaults(HWND owner);
 int PrintRecipe(HWND owner, int textControlId, const char* title);
 
 // The progress box's dialog procedure (template IDD_PRINTING). Cancel (or closing the box)
-// posts WM_APP_CANCEL_PRINT to the box's owner and destroys the box.
+// posts WMU_CANCEL_PRINT to the box's owner and destroys the box.
 INT_PTR CALLBACK PrintProgressBox(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The abort procedure of a print job: dispatches the pending messages of the thread and
-// returns FALSE once WM_APP_CANCEL_PRINT is among them, TRUE to go on.
+// returns FALSE once WMU_CANCEL_PRINT is among them, TRUE to go on.
 BOOL CALLBACK PrintAbortProc(HDC printer, int error);
 
 // Width of the first `count` characters of `text` in the font selected into the HDC `dc`.

@@ -192,10 +192,12 @@
 #define IDS_CLI_CHECK_SOUND     3060
 #define IDS_CLI_CHECK_PROBLEMS  3061
 
-// Private window messages
-#define WM_APP_LOAD         1025   // a window loads its data once it is on screen
-#define WM_APP_CANCEL_PRINT 1026
-#define WM_APP_RELOAD       1027   // main window: reload after the category editor
-#define WM_APP_LOADED       1028   // main window: the catalogue is loaded
+// Private window messages, numbered from WM_USER (1024). In a dialog, WM_USER + 1 and + 2 are
+// also DM_SETDEFID and DM_REPOSITION: a dialog procedure that handles one returns TRUE, or the
+// dialog manager acts on it too (a DM_SETDEFID with wParam 0 takes the default from OK).
+#define WMU_LOAD            1025   // WM_USER + 1: a window loads its data once it is on screen
+#define WMU_CANCEL_PRINT    1026   // WM_USER + 2: the print-progress box asks its owner to cancel
+#define WMU_RELOAD          1027   // WM_USER + 3: main window, reload after the category editor
+#define WMU_LOADED          1028   // WM_USER + 4: main window, the catalogue is loaded
 
 #endif
