@@ -14,37 +14,44 @@ export LC_ALL=
 WINE64=/usr/lib/wine/wine64; [ -x "$WINE64" ] || WINE64=wine64
 export WINE64
 
-# Debian packages each part needs, and a command that shows one is there.
-PKG_NATIVE="cmake:cmake g++:g++ googletest:/usr/src/googletest/CMakeLists.txt"
-PKG_WINDOWS="g++-mingw-w64-x86-64:x86_64-w64-mingw32-g++-posix g++-mingw-w64-i686:i686-w64-mingw32-g++-posix wine:wine wine64:/usr/lib/wine/wine64 xvfb:xvfb-run xauth:xauth"
-PKG_E2E="xdotool:xdotool imagemagick:convert"
-PKG_FUZZ="clang:clang++ libclang-rt-14-dev:/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a"
+# Debian packages each part needs, probed by package name (a command of the same name may be
+# something else: these machines have a stand-in `convert` that is not ImageMagick).
+# fonts-wine: the fonts Wine draws the program with (title-bar buttons, dialogs); a recommended
+# package of wine that --no-install-recommends leaves out.
+PKG_NATIVE="cmake g++ googletest"
+PKG_WINDOWS="g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth"
+PKG_E2E="xdotool imagemagick"
+PKG_FUZZ="clang libclang-rt-14-dev"
+PKG_I386="g++-multilib qemu-user"
 
-have() {
-  case "$1" in
-    /*) [ -e "$1" ] ;;
-    *) command -v "$1" >/dev/null 2>&1 ;;
-  esac
+package_installed() {
+  [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
 }
 
-# ensure_packages "pkg:probe ..." : installs what is missing when root, else names it and fails.
+# ensure_packages "pkg ..." : installs what is missing when root, else names it and fails.
+# Checks afterwards that every package really is installed.
 ensure_packages() {
-  local missing=() entry pkg probe
-  for entry in $*; do
-    pkg=${entry%%:*}; probe=${entry#*:}
-    have "$probe" || missing+=("$pkg")
+  local missing=() pkg
+  for pkg in $*; do
+    package_installed "$pkg" || missing+=("$pkg")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  if [ "$(id -u)" = 0 ] && have apt-get; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "== Installing: ${missing[*]}"
     if [ ! -e "$BUILD_ROOT/.apt-updated" ]; then
       apt-get update -qq && mkdir -p "$BUILD_ROOT" && touch "$BUILD_ROOT/.apt-updated"
     fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || {
-      echo "apt-get could not install: ${missing[*]}" >&2; return 1; }
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$BUILD_ROOT/apt.log" 2>&1
+    local still=()
+    for pkg in "${missing[@]}"; do package_installed "$pkg" || still+=("$pkg"); done
+    if [ ${#still[@]} -gt 0 ]; then
+      echo "apt-get could not install: ${still[*]} (log: $BUILD_ROOT/apt.log)" >&2
+      tail -5 "$BUILD_ROOT/apt.log" >&2
+      return 1
+    fi
   else
     echo "Missing Debian packages: ${missing[*]}" >&2
-    echo "Install them as root: apt-get install ${missing[*]}" >&2
+    echo "Install them as root: apt-get install --no-install-recommends ${missing[*]}" >&2
     return 1
   fi
 }
@@ -62,34 +69,62 @@ configure_build() {  # name toolchain-or-empty [extra cmake args...]
 }
 
 # Makes (once) the Wine prefix of a Windows build: no Mono/Gecko prompts, no window manager
-# waits (Managed=N), and a print-to-file printer when the build has its setup tool.
-# A prefix is whole once wineboot has put the system DLLs in place.
+# waits (Managed=N), and a print-to-file printer when the build has its setup tool. Each step
+# can fail without a word (wineboot stopping half-way, a `reg add` that leaves nothing on a
+# loaded machine), so each is read back, redone once, and otherwise the set-up stops saying why.
 prefix_whole() { [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; }
+prefix_unmanaged() { grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; }
+prefix_has_printer() {
+  grep -q '^\[System\\\\CurrentControlSet\\\\Control\\\\Print\\\\Printers\\\\Saucelins PostScript\]' \
+    "$WINEPREFIX/system.reg" 2>/dev/null
+}
+
+make_prefix() {  # build-dir: a new prefix from nothing
+  wineserver -k </dev/null >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
+  wineboot -i </dev/null >"$1/wineboot.log" 2>&1
+  wineserver -w
+}
+
+set_unmanaged() {  # build-dir
+  "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >"$1/wine-reg.log" 2>&1
+  wineserver -w   # the registry reaches user.reg when the server ends
+}
 
 wine_prefix() {  # build-dir
   local dir=$1 attempt
   export WINEPREFIX=$dir/wineprefix
-  if [ ! -f "$WINEPREFIX/.saucelins-ready" ] || ! prefix_whole; then
-    # A wineboot that stops half-way (seen once, with nothing in system32) leaves a prefix in
-    # which no program starts: start again from nothing, once, before giving up.
+  if [ ! -f "$WINEPREFIX/.saucelins-ready" ] || ! prefix_whole || ! prefix_unmanaged; then
     for attempt in 1 2; do
-      echo "== Making the Wine prefix $WINEPREFIX"
-      wineserver -k </dev/null >/dev/null 2>&1
-      rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
-      wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
-      wineserver -w
-      prefix_whole && break
-      echo "wineboot left an incomplete prefix (log: $dir/wineboot.log)" >&2
+      if ! prefix_whole; then
+        echo "== Making the Wine prefix $WINEPREFIX"
+        make_prefix "$dir"
+        prefix_whole || { echo "wineboot left an incomplete prefix (log: $dir/wineboot.log)" >&2; continue; }
+      fi
+      prefix_unmanaged || set_unmanaged "$dir"
+      prefix_unmanaged && break
+      echo "the Managed=N key did not reach $WINEPREFIX/user.reg (log: $dir/wine-reg.log)" >&2
     done
-    prefix_whole || return 1
-    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    wineserver -w
+    if ! prefix_whole; then
+      echo "Wine set-up failed: wineboot twice left no system32 in $WINEPREFIX (log: $dir/wineboot.log)" >&2
+      return 1
+    fi
+    if ! prefix_unmanaged; then
+      echo "Wine set-up failed: 'reg add ... X11 Driver /v Managed /d N' twice left no key in $WINEPREFIX/user.reg (log: $dir/wine-reg.log)" >&2
+      return 1
+    fi
     touch "$WINEPREFIX/.saucelins-ready"
   fi
-  if [ -x "$dir/setup_printer.exe" ] || [ -f "$dir/setup_printer.exe" ]; then
-    if [ ! -f "$WINEPREFIX/.saucelins-printer" ]; then
-      xvfb-run -a "$WINE64" "$dir/setup_printer.exe" </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.saucelins-printer"
+  if [ -f "$dir/setup_printer.exe" ] && ! prefix_has_printer; then
+    for attempt in 1 2; do
+      xvfb-run -a "$WINE64" "$dir/setup_printer.exe" </dev/null >"$dir/setup_printer.log" 2>&1
       wineserver -w
+      prefix_has_printer && break
+    done
+    if ! prefix_has_printer; then
+      echo "Wine set-up failed: setup_printer.exe twice left no printer \"Saucelins PostScript\" in $WINEPREFIX (log: $dir/setup_printer.log)" >&2
+      return 1
     fi
   fi
+  return 0
 }
