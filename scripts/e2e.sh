@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end tests: the real saucelins.exe runs under wine64 on a virtual screen of its own, each
 # scenario in a fresh copy of the sample catalogue, and is used only as a person can use it:
-# the mouse and the keyboard (xdotool) on what is on screen, screenshots (ImageMagick) to see
-# what it shows, and the files it leaves on disk. Prints "PASS name" or "FAIL name: reason" per
-# scenario; exits non-zero when one failed. Needs the win64 build (scripts/test.sh makes it).
+# the mouse and the keyboard (xdotool). What it shows is read from its controls by winprobe
+# (counts, texts, selections, where an item lies), and what it writes from its files (directly
+# and through saucelins-cli); a screenshot only shows that text was drawn. Prints "PASS name" or
+# "FAIL name: reason" per scenario; exits non-zero when one failed. Needs the win64 build and
+# the native saucelins-cli (scripts/test.sh makes both).
 #
 # Usage: scripts/e2e.sh [--update-screenshots] [scenario...]
 #   scenarios: start browse textsize memo editor print badfolder (default: all)
@@ -17,17 +19,19 @@ EXE=$BUILD_ROOT/win64/saucelins.exe
 OUT=$BUILD_ROOT/e2e
 SHOTS=$BUILD_ROOT/e2e-shots
 SCREEN=1024x768x24
-# A scenario takes under 10 s here; a stuck one is ended after this, and the whole run keeps
+PROBE_EXE=$BUILD_ROOT/win64/winprobe.exe
+CLI=$BUILD_ROOT/native/saucelins-cli
+# A scenario takes under 15 s here; a stuck one is ended after this, and the whole run keeps
 # within its budget (scenarios left when it is spent fail without running).
-SCENARIO_TIMEOUT=${E2E_TIMEOUT:-45}
-RUN_BUDGET=${E2E_BUDGET:-240}
+SCENARIO_TIMEOUT=${E2E_TIMEOUT:-120}
+RUN_BUDGET=${E2E_BUDGET:-360}
 
 UPDATE_SHOTS=0
 SCENARIOS=()
 for arg in "$@"; do
   case "$arg" in
     --update-screenshots) UPDATE_SHOTS=1 ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "usage: $0 [--update-screenshots] [scenario...]" >&2; exit 2 ;;
     *)
       case " $ALL_SCENARIOS " in
@@ -40,10 +44,12 @@ done
 
 # ---- outside the virtual screen: check the build, prepare Wine, then start over inside one ----
 if [ -z "${SAUCELINS_E2E_SCREEN:-}" ]; then
-  if [ ! -f "$EXE" ]; then
-    for s in "${SCENARIOS[@]}"; do echo "FAIL $s: no program at $EXE (build it with scripts/test.sh)"; done
-    exit 1
-  fi
+  for f in "$EXE" "$PROBE_EXE" "$CLI"; do
+    if [ ! -f "$f" ]; then
+      for s in "${SCENARIOS[@]}"; do echo "FAIL $s: no $f (build it with scripts/test.sh --only native --only win64)"; done
+      exit 1
+    fi
+  done
   ensure_packages "$PKG_WINDOWS $PKG_E2E" || exit 1
   wine_prefix "$BUILD_ROOT/win64" </dev/null >/dev/null 2>&1
   export SAUCELINS_E2E_SCREEN=1
@@ -55,505 +61,483 @@ fi
 # ---- inside the virtual screen ----
 . "$SRC_DIR/scripts/e2e/lib.sh"
 export WINEPREFIX=$BUILD_ROOT/win64/wineprefix
-CLI=$BUILD_ROOT/native/saucelins-cli
-[ -x "$CLI" ] || CLI=
 
-# The program's own texts, as xdotool reads window titles (UTF-8).
+# The program's own texts, as the window reader gives them (UTF-8).
 TITLE_MAIN="Recettes écrites par A. FERRUS. Prgm Saucelins Par T. Brenner"
 TITLE_BOX="Saucelins"
-# Window searches match titles with plain ASCII patterns: xdotool matches a title as Wine
-# gives it to X in Latin-1, where an accented letter is one byte.
-MAIN_RE='Prgm Saucelins Par'
-MEMO_RE='mo de la recette '
+TITLE_EDITOR="Création des catégories"
+TITLE_PRINT="Print"
+ROOT="Toutes les recettes"
+HELP_TEXT="Aide
+
+Sélectionner une catégorie, puis choisissez l'onglet \"Recette\" pour afficher la liste des recettes appartenant à cette catégorie."
+DIALOG_CLASS="#32770"
+
+# Controls and commands, by the names the program gives them.
+for n in IDC_TABS IDC_HISTORY IDC_TREE IDC_RECIPE_LIST IDC_RECIPE_TEXT IDC_SEARCH IDC_SEARCH_LABEL \
+         IDC_TOTAL IDC_LISTED IDC_QUIT IDC_TOOLBAR IDC_MEMO_TEXT IDC_MEMO_EDIT IDC_EDITOR_TREE \
+         IDC_EDITOR_LIST IDC_EDITOR_SAVE IDC_EDITOR_CREATE IDC_EDITOR_STATUS IDM_LARGER IDM_SMALLER \
+         IDM_READ_MEMO IDM_NEW_MEMO IDM_PRINT IDM_RECIPES_TAB IDM_CATEGORIES_TAB IDM_EDITOR; do
+  v=$(rc_id "$n")
+  [ -n "$v" ] || { echo "FAIL all: $n is not in resources/resource.h"; exit 1; }
+  printf -v "$n" '%s' "$v"
+done
+IDOK=1
+TAB_RECIPES=0
+TAB_CATEGORIES=1
+
+# Starts the program on a fresh copy of the sample catalogue and waits for its loaded window.
+start_on_sample() {
+  fresh_catalogue
+  probe_start
+  start_program "$SC_DIR/cat"
+  wait_main_window
+}
 
 # Waits for the main window with its loaded title; sets MAIN.
 wait_main_window() {
-  # Once in a few dozen starts on a fresh prefix, Wine has shown no window at all after 15 s
-  # (nothing on screen, the process alive). That start is abandoned and made once more; the
-  # trace says so, and a second failure fails the scenario.
-  if ! MAIN=$(wait_window "$MAIN_RE" 15); then
-    note "no main window after 15 s: ending that start and starting the program again"
+  # Once in a few dozen starts on a fresh prefix, Wine has shown no window at all (nothing on
+  # screen, the process alive). That start is abandoned and made once more; the trace says so,
+  # and a second failure fails the scenario.
+  if ! MAIN=$(wait_window $LATER "$TITLE_MAIN" "$DIALOG_CLASS"); then
+    note "no main window after $LATER s: ending that start and starting the program again"
     kill -KILL "$APP_PID" 2>/dev/null
-    sleep 0.5
+    wait_until 10 program_ended
     start_program "$APP_DIR"
-    MAIN=$(wait_window "$MAIN_RE" 15) || fail "no main window with its title within 15 s, twice"
+    MAIN=$(wait_window $LATER "$TITLE_MAIN" "$DIALOG_CLASS") ||
+      fail "no main window with its title within $LATER s, twice"
   fi
-  # Let the first paint settle before anything is read off the screen.
-  sleep 0.5
+  note "main window $MAIN"
 }
 
-# A recipe is on show: the text pane holds many lines of text.
-pane_has_text() {  # shot
-  local starts
-  starts=$(run_starts "$(row_profile "$1" "$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)")")
-  [ "$(wc -w <<<"$starts")" -ge 6 ]
+# Quits through the Quit button, as a person would, and waits for the end.
+quit_program() {
+  click_control "$MAIN" "$IDC_QUIT"
+  wait_until $SOON program_ended || fail "the program did not end after Quit"
 }
+
+# Clicks a toolbar button of the main window.
+toolbar() {  # command
+  wait_answer $SOON 1 tb-enabled "$MAIN" "$IDC_TOOLBAR" "$1" || fail "toolbar button $1 is not enabled"
+  click_item tb-point "$MAIN" "$IDC_TOOLBAR" "$1"
+}
+
+# Chooses a category in the main window's tree (labels from the root, joined by "/").
+choose_category() {  # path
+  click_item tv-point "$MAIN" "$IDC_TREE" "$1"
+  wait_answer $SOON "$1" tv-sel "$MAIN" "$IDC_TREE" || fail "clicking '$1' in the tree selected '$ANSWER'"
+}
+
+# The recipe list shows exactly these titles (in any order: the order is the list's own).
+list_holds() {  # titles, one a line, C order
+  ANSWER=$(sorted_answer lb-items "$MAIN" "$IDC_RECIPE_LIST") && [ "$ANSWER" = "$1" ]
+}
+wait_list() {  # seconds titles what
+  wait_until "$1" list_holds "$2" ||
+    fail "the recipe list does not hold $3: $(wc -l <<<"$ANSWER") lines ($(head -3 <<<"$ANSWER" | paste -sd,)...)"
+}
+
+# Clicks a recipe of the list by its title and waits for its text in the pane.
+choose_recipe() {  # title
+  local i id
+  i=$(ask lb-items "$MAIN" "$IDC_RECIPE_LIST" | grep -nxF -- "$1" | head -1 | cut -d: -f1)
+  [ -n "$i" ] || fail "'$1' is not in the recipe list"
+  click_item lb-point "$MAIN" "$IDC_RECIPE_LIST" $((i - 1))
+  wait_answer $SOON $((i - 1)) lb-sel "$MAIN" "$IDC_RECIPE_LIST" || fail "clicking '$1' selected line $ANSWER"
+  id=$(recipe_id "$1")
+  wait_answer $SOON "$(recipe_text "$id")" text "$MAIN" "$IDC_RECIPE_TEXT" ||
+    fail "choosing '$1' does not show its text (the pane begins '$(head -1 <<<"$ANSWER")')"
+}
+
+# The pane has drawn text on the screen, wherever the fonts put it.
+pane_painted() { greater "$(control_ink "$MAIN" "$IDC_RECIPE_TEXT")" 0.005; }
 
 # ---------------------------------------------------------------------------------------
 # Start: the main window appears at its place and size with string 4 as its title, on the
 # category tab with the help text in the pane and the total count below.
 scenario_start() {
-  fresh_catalogue
-  start_program "$SC_DIR/cat"
-  wait_main_window
-  local name; name=$(window_name "$MAIN")
-  [ "$name" = "$TITLE_MAIN" ] || fail "title is '$name'"
-  window_geometry "$MAIN"
-  [ "$WX,$WY,$WW,$WH" = "50,40,489,265" ] || fail "window at $WX,$WY size ${WW}x$WH, not 50,40 489x265"
-  wait_until 5 help_text_shown || fail "the text pane does not show the 5 lines of the help text"
-  # The current tab's header stands two pixels higher than the others.
-  local t0 t1 t2
-  t0=$(column_top "$LAST_SHOT" $TAB_RECIPES_X); t1=$(column_top "$LAST_SHOT" $TAB_CATEGORIES_X)
-  t2=$(column_top "$LAST_SHOT" $TAB_EDITOR_X)
-  { [ "$t1" -lt "$t0" ] && [ "$t1" -lt "$t2" ]; } || fail "the category tab is not the current one (tab tops $t0 $t1 $t2)"
-  # The tree shows its root on the first row; the list, search field and listed count are hidden.
-  greater "$(ink "$LAST_SHOT" "$(client_crop "$MAIN" "30 $(( $(tree_row_y 0) - 6 )) 100 12")")" 0.02 ||
-    fail "the category tree shows no root"
-  greater "$(ink "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_SEARCH_LABEL")")" 0 &&
-    fail "the search label shows on the category tab"
-  greater "$(ink "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LISTED")")" 0 &&
-    fail "the listed count shows on the category tab"
-  # The help text: a one-word line ("Aide"), an empty line, then a paragraph of four lines.
-  local profile starts
-  profile=$(row_profile "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)")
-  read -r -a starts <<<"$(run_starts "$profile")"
-  local gap1=$(( starts[1] - starts[0] )) gap2=$(( starts[2] - starts[1] ))
-  [ $(( 2 * gap1 )) -ge $(( 3 * gap2 )) ] || fail "no empty line after the help text's first line ($profile)"
-  local w; w=$(first_line_width "$LAST_SHOT")
-  [ "$w" -lt 40 ] || fail "the help text's first line is $w pixels wide, too wide for 'Aide'"
-  # The total count "57 Recettes".
-  greater "$(ink "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_TOTAL")")" 0.03 || fail "no total count under the tabs"
+  start_on_sample
+  answer_is "50 40 489 265" rect "$MAIN" - || fail "the window is at x y w h $ANSWER, not 50 40 489 265"
+  wait_answer $SOON $TAB_CATEGORIES tab-sel "$MAIN" "$IDC_TABS" || fail "the current tab is $ANSWER, not the categories"
+  # The tree holds every category, with the root alone at the top and its categories under it.
+  local categories; categories=$(cli tree | wc -l)
+  wait_answer $SOON "$categories" tv-count "$MAIN" "$IDC_TREE" || fail "the tree holds $ANSWER items, not $categories"
+  answer_is "$ROOT" tv-children "$MAIN" "$IDC_TREE" || fail "the tree's top is '$ANSWER'"
+  answer_is "$(cli tree | sed -n 's/^  \([^ ].*\)/\1/p')" tv-children "$MAIN" "$IDC_TREE" "$ROOT" ||
+    fail "the root's categories are '$ANSWER'"
+  answer_is "$ROOT" tv-sel "$MAIN" "$IDC_TREE" || fail "the tree's selection is '$ANSWER', not the root"
+  # What the category tab shows and hides.
+  local id
+  for id in $IDC_TREE $IDC_RECIPE_TEXT $IDC_TOTAL; do
+    answer_is 1 visible "$MAIN" "$id" || fail "control $id is hidden on the category tab"
+  done
+  for id in $IDC_HISTORY $IDC_RECIPE_LIST $IDC_SEARCH $IDC_SEARCH_LABEL $IDC_LISTED; do
+    answer_is 0 visible "$MAIN" "$id" || fail "control $id shows on the category tab"
+  done
+  wait_answer $SOON "$HELP_TEXT" text "$MAIN" "$IDC_RECIPE_TEXT" || fail "the pane shows '$ANSWER', not the help text"
+  wait_until $SOON pane_painted || fail "the help text is not drawn in the pane"
+  local n; n=$(cli list | wc -l)
+  answer_is "$n Recettes" text "$MAIN" "$IDC_TOTAL" || fail "the total count reads '$ANSWER', not '$n Recettes'"
   quit_program
-}
-
-# The help text has five lines in the pane at its starting size.
-help_text_shown() {
-  shot start
-  [ "$(wc -w <<<"$(run_starts "$(row_profile "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)")")")" -eq 5 ]
-}
-
-# Width in pixels of the first line of text in the pane.
-first_line_width() {  # shot
-  local m; m=$(text_metrics "$1" "$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)")
-  echo "${m#* }"
-}
-
-# Top row (client y) of the first non-background pixel of a tab header column.
-column_top() {  # shot x
-  local p; p=$(row_profile_light "$1" "$(client_crop "$MAIN" "$2 0 1 30")")
-  p=${p%%#*}
-  echo ${#p}
-}
-
-# Like row_profile, but marks any pixel darker than the dialog background (frames are light).
-row_profile_light() {
-  convert "$1" -crop "$2" +repage -colorspace gray -threshold 93% -negate -scale '1x!' \
-    -depth 8 txt:- | tail -n +2 |
-    awk '{ v = $2; gsub(/[()]/, "", v); split(v, a, ","); printf "%s", (a[1] + 0 > 0 ? "#" : ".") } END { print "" }'
 }
 
 # ---------------------------------------------------------------------------------------
 # Browse: a category from the tree, the recipe list, a recipe's text, the search field, the
 # history. Also takes the README's main-window picture.
 scenario_browse() {
-  fresh_catalogue
-  start_program "$SC_DIR/cat"
-  wait_main_window
-  # Desserts, the second row of the tree, then the recipe list tab.
-  click_client "$MAIN" 70 "$(tree_row_y 1)"
-  sleep 0.3
-  click_client "$MAIN" $TAB_RECIPES_X $TAB_Y
-  wait_until 5 list_rows_filled 10 || fail "the recipe list does not show the 11 desserts"
-  shot listed
-  pane_has_text "$LAST_SHOT" && fail "the text pane shows a recipe before one is chosen"
-  local listed=$LAST_SHOT
-  # The first dessert.
-  click_client "$MAIN" 60 "$(list_row_y 0)"
-  wait_until 5 recipe_shown || fail "choosing a recipe shows no text"
-  shot first-recipe
-  row_selected "$LAST_SHOT" 0 || fail "the chosen line is not highlighted"
-  local first=$LAST_SHOT
-  # The search field: "tarte a" finds "Tarte au citron meringuée", the ninth dessert.
-  local x y w h; read -r x y w h <<<"$RECT_SEARCH"
-  click_client "$MAIN" $((x + w / 2)) $((y + h / 2))
+  start_on_sample
+  local desserts sauces
+  desserts=$(titles_under /Desserts); sauces=$(titles_under /Sauces)
+  choose_category "$ROOT/Desserts"
+  click_item tab-point "$MAIN" "$IDC_TABS" $TAB_RECIPES
+  wait_answer $SOON $TAB_RECIPES tab-sel "$MAIN" "$IDC_TABS" || fail "clicking the recipe tab left tab $ANSWER current"
+  wait_list $SOON "$desserts" "the $(wc -l <<<"$desserts") desserts"
+  answer_is -1 lb-sel "$MAIN" "$IDC_RECIPE_LIST" || fail "line $ANSWER is selected before any is chosen"
+  local count_desserts; count_desserts=$(ask text "$MAIN" "$IDC_LISTED")
+  [ "$count_desserts" = "$(wc -l <<<"$desserts") dans sélection" ] || fail "the listed count reads '$count_desserts'"
+  local first; first=$(ask lb-items "$MAIN" "$IDC_RECIPE_LIST" | head -1)
+  answer_is "$(recipe_text "$(recipe_id "$first")")" text "$MAIN" "$IDC_RECIPE_TEXT" &&
+    fail "the pane shows a recipe before one is chosen"
+  choose_recipe "$first"
+
+  # The search field: "tarte a" finds "Tarte au citron meringuée".
+  click_control "$MAIN" "$IDC_SEARCH"
+  wait_answer $SOON "$IDC_SEARCH" focus "$MAIN" || fail "clicking the search field gave the focus to $ANSWER"
   type_text "tarte a"
-  wait_until 5 row_selected_now 8 || fail "typing 'tarte a' did not select 'Tarte au citron meringuée'"
+  wait_answer $SOON "tarte a" text "$MAIN" "$IDC_SEARCH" || fail "the search field holds '$ANSWER'"
+  local found="Tarte au citron meringuée" i
+  i=$(ask lb-items "$MAIN" "$IDC_RECIPE_LIST" | grep -nxF -- "$found" | cut -d: -f1)
+  wait_answer $SOON $((i - 1)) lb-sel "$MAIN" "$IDC_RECIPE_LIST" || fail "typing 'tarte a' selected line $ANSWER, not '$found'"
+  wait_answer $SOON "$(recipe_text "$(recipe_id "$found")")" text "$MAIN" "$IDC_RECIPE_TEXT" ||
+    fail "the pane does not show '$found'"
+  wait_until $SOON pane_painted || fail "the recipe found is not drawn"
   shot found
-  [ "$(differing_pixels "$first" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)")" -gt 500 ] ||
-    fail "the text pane did not change to the recipe found"
-  pane_has_text "$LAST_SHOT" || fail "the recipe found shows no text"
   keep_window_shot "$LAST_SHOT" "$MAIN" screenshot-main.png
+
   # The history: Sauces from the tree (toolbar to the categories and back), then Desserts again
-  # from the drop-down.
-  click_client "$MAIN" "$TB_CATEGORIES" $TB_Y
-  sleep 0.3
-  click_client "$MAIN" 70 "$(tree_row_y 5)"
-  sleep 0.3
-  click_client "$MAIN" "$TB_RECIPES" $TB_Y
-  wait_until 5 list_rows_exactly 4 || fail "Sauces does not list its 4 recipes"
-  shot sauces
-  local sauces=$LAST_SHOT
-  read -r x y w h <<<"$RECT_HISTORY"
-  click_client "$MAIN" $((x + w - 8)) $((y + 10))
-  sleep 0.5
-  shot history-open
-  # The drop-down lists the latest category first: /Sauces, then /Desserts.
-  click_client "$MAIN" 60 $((y + 21 + 13 + 7))
-  wait_until 5 list_rows_filled 10 || fail "choosing /Desserts in the history does not list the desserts again"
-  shot from-history
-  # The same list and count as when Desserts was first chosen in the tree.
-  [ "$(differing_pixels "$listed" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LIST")")" = 0 ] ||
-    fail "the history does not list the desserts as the tree did"
-  [ "$(differing_pixels "$listed" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LISTED")")" = 0 ] ||
-    fail "the listed count differs from the one of the desserts"
-  [ "$(differing_pixels "$sauces" "$LAST_SHOT" "$(client_crop "$MAIN" "$RECT_LISTED")")" -gt 20 ] ||
-    fail "the listed count did not change from the one of the sauces"
+  # from the drop-down, which lists the latest category first.
+  toolbar "$IDM_CATEGORIES_TAB"
+  wait_answer $SOON $TAB_CATEGORIES tab-sel "$MAIN" "$IDC_TABS" || fail "the categories button left tab $ANSWER current"
+  choose_category "$ROOT/Sauces"
+  toolbar "$IDM_RECIPES_TAB"
+  wait_list $SOON "$sauces" "the $(wc -l <<<"$sauces") sauces"
+  local count_sauces; count_sauces=$(ask text "$MAIN" "$IDC_LISTED")
+  wait_answer $SOON "$(printf '/Sauces\n/Desserts')" cb-items "$MAIN" "$IDC_HISTORY" ||
+    fail "the history lists '$ANSWER'"
+  click_control "$MAIN" "$IDC_HISTORY"
+  local drop; drop=$(wait_window $SOON "" ComboLBox) || fail "clicking the history opened no drop-down"
+  click_item lb-point "$drop" - 1
+  wait_answer $SOON 1 cb-sel "$MAIN" "$IDC_HISTORY" || fail "the history's selection is $ANSWER after choosing /Desserts"
+  wait_list $SOON "$desserts" "the desserts again after choosing them in the history"
+  answer_is "$count_desserts" text "$MAIN" "$IDC_LISTED" ||
+    fail "the listed count reads '$ANSWER' (the desserts: '$count_desserts', the sauces: '$count_sauces')"
   quit_program
 }
-
-# How many of the recipe list's 10 visible rows hold a title.
-list_rows_inked() {  # shot
-  count_rows "$1" "$(client_crop "$MAIN" "14 55 150 130")" 8 13 10
-}
-list_rows_filled() { shot poll; [ "$(list_rows_inked "$LAST_SHOT")" -ge "$1" ]; }
-list_rows_exactly() { shot poll; [ "$(list_rows_inked "$LAST_SHOT")" -eq "$1" ]; }
-recipe_shown() { shot poll; pane_has_text "$LAST_SHOT"; }
-
-# The highlight (coloured) lies on list row N.
-row_selected() {  # shot row
-  greater "$(saturation "$1" "$(client_crop "$MAIN" "14 $(( $(list_row_y "$2") - 3 )) 150 6")")" 0.5
-}
-row_selected_now() { shot poll; row_selected "$LAST_SHOT" "$1"; }
 
 # ---------------------------------------------------------------------------------------
-# Text size: larger twice, then smaller twice, from the toolbar.
+# Text size: larger twice, then smaller twice, from the toolbar; at the smallest size,
+# smaller does nothing.
 scenario_textsize() {
-  fresh_catalogue
-  start_program "$SC_DIR/cat"
-  wait_main_window
-  click_client "$MAIN" "$TB_RECIPES" $TB_Y
-  wait_until 5 list_rows_filled 10 || fail "the recipe list stays empty"
-  click_client "$MAIN" 60 "$(list_row_y 0)"
-  wait_until 5 recipe_shown || fail "choosing a recipe shows no text"
-  sleep 0.3
-  local crop; crop=$(client_crop "$MAIN" "$RECT_TEXT_LINES" 3)
-  shot size0; local s0=$LAST_SHOT
-  # At the smallest size, smaller does nothing.
-  click_client "$MAIN" "$TB_SMALLER" $TB_Y
-  sleep 0.5
-  shot size0-again
-  [ "$(differing_pixels "$s0" "$LAST_SHOT" "$crop")" = 0 ] || fail "smaller text at the smallest size changed the pane"
-  local g0 g1 g2 g3 w0 w1 w2
-  read -r g0 w0 <<<"$(text_metrics "$s0" "$crop")"
-  click_client "$MAIN" "$TB_LARGER" $TB_Y
-  wait_until 5 lines_wider_than "$g0" "$crop" || fail "larger text did not space the lines wider (still $g0 pixels)"
-  read -r g1 w1 <<<"$(text_metrics "$LAST_SHOT" "$crop")"
-  click_client "$MAIN" "$TB_LARGER" $TB_Y
-  wait_until 5 lines_wider_than "$g1" "$crop" || fail "a second larger text did not space the lines wider (still $g1 pixels)"
-  read -r g2 w2 <<<"$(text_metrics "$LAST_SHOT" "$crop")"
-  note "line gap $g0 $g1 $g2, first line width $w0 $w1 $w2"
+  start_on_sample
+  local all; all=$(all_titles)
+  toolbar "$IDM_RECIPES_TAB"
+  wait_list $SOON "$all" "every recipe"
+  choose_recipe Aligot
+  # Pitch and width of the pane's lines, and the height of the list's lines.
+  local p0 w0 p1 w1 p2 w2 h0 h2
+  read -r p0 w0 _ <<<"$(ask edit-metrics "$MAIN" "$IDC_RECIPE_TEXT")"
+  h0=$(ask lb-height "$MAIN" "$IDC_RECIPE_LIST")
+  note "smallest: line pitch $p0, first line $w0 pixels, list line $h0"
+  [ "${p0:-0}" -gt 0 ] || fail "the pane's lines cannot be measured"
+  # Smaller at the smallest size, then larger: the text is one size up from the smallest.
+  toolbar "$IDM_SMALLER"
+  toolbar "$IDM_LARGER"
+  wait_until $SOON pitch_above "$p0" || fail "larger text did not space the lines wider (still $p0 pixels)"
+  read -r p1 w1 _ <<<"$ANSWER"
+  toolbar "$IDM_LARGER"
+  wait_until $SOON pitch_above "$p1" || fail "a second larger text did not space the lines wider (still $p1 pixels)"
+  read -r p2 w2 _ <<<"$ANSWER"
+  h2=$(ask lb-height "$MAIN" "$IDC_RECIPE_LIST")
+  note "two sizes up: line pitch $p1 $p2, first line $w1 $w2 pixels, list line $h2"
   { [ "$w1" -gt "$w0" ] && [ "$w2" -gt "$w1" ]; } || fail "larger text did not widen the first line ($w0, $w1, $w2 pixels)"
-  click_client "$MAIN" "$TB_SMALLER" $TB_Y
-  click_client "$MAIN" "$TB_SMALLER" $TB_Y
-  wait_until 5 same_lines "$s0" "$crop" || {
-    read -r g3 _ <<<"$(text_metrics "$LAST_SHOT" "$crop")"
-    fail "smaller twice did not come back to the first lines (line gap $g3, first $g0)"
-  }
-  # Every recipe is listed: the listed count begins with the same number as the total.
-  local total listed
-  total=$(client_crop "$MAIN" "5 208 14 15"); listed=$(client_crop "$MAIN" "5 223 14 15")
-  convert "$s0" -crop "$total" +repage "$SC_DIR/total.png"
-  convert "$s0" -crop "$listed" +repage "$SC_DIR/listed.png"
-  greater "$(ink "$SC_DIR/total.png" "14x15+0+0")" 0.05 || fail "no total count"
-  [ "$(compare -metric AE "$SC_DIR/total.png" "$SC_DIR/listed.png" null: 2>&1)" = 0 ] ||
-    fail "with every recipe listed, the listed count does not begin like the total count"
+  [ "$h2" -gt "$h0" ] || fail "two sizes up, the list's lines are $h2 pixels high, as before ($h0)"
+  toolbar "$IDM_SMALLER"
+  wait_until $SOON pitch_below "$p2" || fail "smaller text did not space the lines closer (still $p2 pixels)"
+  [ "$ANSWER" = "$p1 $w1" ] || fail "one size down, the lines measure '$ANSWER', not '$p1 $w1' as on the way up"
+  toolbar "$IDM_SMALLER"
+  wait_until $SOON pitch_below "$p1" || fail "a second smaller text did not space the lines closer (still $p1 pixels)"
+  [ "$ANSWER" = "$p0 $w0" ] || fail "back at the smallest size, the lines measure '$ANSWER', not '$p0 $w0'"
+  answer_is "$h0" lb-height "$MAIN" "$IDC_RECIPE_LIST" || fail "back at the smallest size, the list's lines are $ANSWER pixels high, not $h0"
+  # Every recipe is listed: the listed count is the total.
+  local n; n=$(wc -l <<<"$all")
+  answer_is "$n Recettes" text "$MAIN" "$IDC_TOTAL" || fail "the total count reads '$ANSWER'"
+  answer_is "$n dans sélection" text "$MAIN" "$IDC_LISTED" || fail "with every recipe listed, the listed count reads '$ANSWER'"
   quit_program
 }
 
-lines_wider_than() {  # gap crop
-  shot poll
-  local g; read -r g _ <<<"$(text_metrics "$LAST_SHOT" "$2")"
-  [ "$g" -gt "$1" ]
-}
-same_lines() {  # shot crop
-  shot poll
-  [ "$(row_profile "$LAST_SHOT" "$2")" = "$(row_profile "$1" "$2")" ]
-}
-
-# "gap width": rows from the first line's top to the next line's top, and the first line's
-# width in pixels.
-text_metrics() {  # shot crop
-  local starts cols first_h
-  read -r -a starts <<<"$(run_starts "$(row_profile "$1" "$2")")"
-  [ ${#starts[@]} -ge 2 ] || { echo "0 0"; return; }
-  local geo=$2 w h x y
-  w=${geo%%x*}; geo=${geo#*x}; h=${geo%%+*}; geo=${geo#*+}; x=${geo%%+*}; y=${geo#*+}
-  first_h=$(( starts[1] - starts[0] ))
-  cols=$(column_profile "$1" "${w}x${first_h}+${x}+$((y + starts[0]))")
-  cols=${cols%"${cols##*#}"}
-  echo "$(( starts[1] - starts[0] )) ${#cols}"
+# The pane's line pitch is above (below) a figure; ANSWER becomes "pitch width".
+pitch_above() { pitch_compare -gt "$1"; }
+pitch_below() { pitch_compare -lt "$1"; }
+pitch_compare() {  # -gt|-lt figure
+  local p w
+  read -r p w _ <<<"$(ask edit-metrics "$MAIN" "$IDC_RECIPE_TEXT")"
+  ANSWER="$p $w"
+  [ -n "$w" ] && [ "$p" "$1" "$2" ]
 }
 
 # ---------------------------------------------------------------------------------------
 # Memo: created from the toolbar, read again, changed, deleted; the store on disk follows.
-MEMO_TPL="206 135"
-MEMO_OK="149 7 50 14"
-MEMO_TEXT="7 7 137 121"
-MEMO_EDIT="151 46 48 21"
-
 scenario_memo() {
-  fresh_catalogue
-  local store=$SC_DIR/cat/Gourmix.mem id=1036 title="Aligot"
-  start_program "$SC_DIR/cat"
-  wait_main_window
-  click_client "$MAIN" "$TB_RECIPES" $TB_Y
-  wait_until 5 list_rows_filled 10 || fail "the recipe list stays empty"
-  click_client "$MAIN" 60 "$(list_row_y 0)"
-  wait_until 5 recipe_shown || fail "choosing a recipe shows no text"
-  memo_buttons new || fail "with no memo, the create button is not the only one enabled"
+  start_on_sample
+  local store=$SC_DIR/cat/Gourmix.mem title="Aligot" id
+  id=$(recipe_id "$title")
+  toolbar "$IDM_RECIPES_TAB"
+  wait_list $SOON "$(all_titles)" "every recipe"
+  choose_recipe "$title"
+  wait_until $SOON memo_buttons new || fail "with no memo, the create button is not the only one enabled ($ANSWER)"
 
   # Create.
   local text1="Servir avec une saucisse de Toulouse et une crème légère."
-  open_memo "$TB_NEW_MEMO" "$title"
-  memo_text_empty || fail "a new memo does not start empty"
-  click_dialog_control $MEMO_EDIT
-  click_dialog_control $MEMO_TEXT
-  type_text "$text1"
-  sleep 0.3
+  open_memo "$IDM_NEW_MEMO" "$title"
+  answer_is "" text "$MEMO" "$IDC_MEMO_TEXT" || fail "a new memo starts with '$ANSWER'"
+  answer_is $IDOK defid "$MEMO" || fail "the memo dialog's default button is $ANSWER, not OK"
+  write_memo "$text1"
   shot memo-typed
   keep_window_shot "$LAST_SHOT" "$MEMO" screenshot-memo.png
-  click_dialog_control $MEMO_OK
-  wait_no_window "$MEMO_RE" 5 || fail "OK did not close the memo dialog"
-  [ "$(memo_on_disk "$store" $id)" = "$(cp1252 "$text1")" ] || fail "the store does not hold the memo typed"
+  close_memo
+  [ "$(memo_on_disk "$store" "$id")" = "$(cp1252 "$text1")" ] || fail "the store does not hold the memo typed"
   [ "$(memo_count_on_disk "$store")" = 1 ] || fail "the store holds $(memo_count_on_disk "$store") memos, not 1"
-  cli_memo_is $id "$text1"
-  wait_until 3 memo_buttons read || fail "with a memo, the read button is not the only one enabled"
+  [ "$(cli memo get "$id" 2>&1)" = "$text1" ] || fail "saucelins-cli reads the memo as '$(cli memo get "$id" 2>&1)'"
+  wait_until $SOON memo_buttons read || fail "with a memo, the read button is not the only one enabled ($ANSWER)"
 
   # Read it again and add a sentence.
   local text2="$text1 Bon appétit !"
-  open_memo "$TB_READ_MEMO" "$title"
-  memo_text_empty && fail "the memo dialog does not show the memo"
-  click_dialog_control $MEMO_EDIT
-  click_dialog_control $MEMO_TEXT
+  open_memo "$IDM_READ_MEMO" "$title"
+  wait_answer $SOON "$text1" text "$MEMO" "$IDC_MEMO_TEXT" || fail "the memo dialog shows '$ANSWER', not the memo"
+  edit_mode
   press ctrl+End
   type_text " Bon appétit !"
-  click_dialog_control $MEMO_OK
-  wait_no_window "$MEMO_RE" 5 || fail "OK did not close the memo dialog"
-  [ "$(memo_on_disk "$store" $id)" = "$(cp1252 "$text2")" ] || fail "the store does not hold the changed memo"
-  cli_memo_is $id "$text2"
+  wait_answer $SOON "$text2" text "$MEMO" "$IDC_MEMO_TEXT" || fail "the memo reads '$ANSWER' after typing"
+  close_memo
+  [ "$(memo_on_disk "$store" "$id")" = "$(cp1252 "$text2")" ] || fail "the store does not hold the changed memo"
+  [ "$(cli memo get "$id" 2>&1)" = "$text2" ] || fail "saucelins-cli reads the memo as '$(cli memo get "$id" 2>&1)'"
 
   # Delete it: an emptied memo is no memo.
-  open_memo "$TB_READ_MEMO" "$title"
-  click_dialog_control $MEMO_EDIT
-  click_dialog_control $MEMO_TEXT
+  open_memo "$IDM_READ_MEMO" "$title"
+  wait_answer $SOON "$text2" text "$MEMO" "$IDC_MEMO_TEXT" || fail "the memo dialog shows '$ANSWER', not the memo"
+  edit_mode
   press ctrl+Home ctrl+shift+End Delete
-  click_dialog_control $MEMO_OK
-  wait_no_window "$MEMO_RE" 5 || fail "OK did not close the memo dialog"
-  memo_on_disk "$store" $id >/dev/null && fail "the emptied memo is still in the store"
+  wait_answer $SOON "" text "$MEMO" "$IDC_MEMO_TEXT" || fail "the memo still reads '$ANSWER' after deleting its text"
+  close_memo
+  memo_on_disk "$store" "$id" >/dev/null && fail "the emptied memo is still in the store"
   [ "$(memo_count_on_disk "$store")" = 0 ] || fail "the store still holds memos"
   ls "$SC_DIR"/cat/vlr*.tmp >/dev/null 2>&1 && fail "a temporary store file was left behind"
-  cli_memo_absent $id
-  wait_until 3 memo_buttons new || fail "after deleting, the create button is not the only one enabled"
+  cli memo get "$id" >/dev/null 2>&1 && fail "saucelins-cli still finds the memo"
+  wait_until $SOON memo_buttons new || fail "after deleting, the create button is not the only one enabled ($ANSWER)"
   quit_program
 }
 
-# Opens the memo dialog from a toolbar button; sets MEMO and the dialog's scale.
-open_memo() {  # toolbar-x title
-  click_client "$MAIN" "$1" $TB_Y
-  MEMO=$(wait_window "$MEMO_RE" 5) || fail "the memo button opened no memo dialog"
-  local name; name=$(window_name "$MEMO")
-  [ "$name" = "Mémo de la recette $2" ] || fail "memo dialog titled '$name'"
-  dialog_scale "$MEMO" $MEMO_TPL
-  sleep 0.4
+# Opens the memo dialog from a toolbar button; sets MEMO.
+open_memo() {  # command title
+  toolbar "$1"
+  MEMO=$(wait_window $SOON "Mémo de la recette $2" "$DIALOG_CLASS") ||
+    fail "the memo button opened no memo dialog titled 'Mémo de la recette $2'"
 }
 
-memo_text_empty() {
-  shot memo
-  local r; r=$(dialog_rect $MEMO_TEXT)
-  local w h x y; read -r w h x y <<<"$r"
-  # Inside the border, left of the scroll bar.
-  ! greater "$(ink "$LAST_SHOT" "$((w - 24))x$((h - 8))+$((x + 4))+$((y + 4))" 85)" 0
+# Puts the dialog in edit mode (a click on "Edition" when it is not) and the caret in the text.
+edit_mode() {
+  if ! answer_is 1 check "$MEMO" "$IDC_MEMO_EDIT"; then
+    click_control "$MEMO" "$IDC_MEMO_EDIT"
+    wait_answer $SOON 1 check "$MEMO" "$IDC_MEMO_EDIT" || fail "clicking Edition did not check it"
+  fi
+  wait_until $SOON memo_writable || fail "in edit mode, the memo text is read-only (style $ANSWER)"
+  click_control "$MEMO" "$IDC_MEMO_TEXT"
+  wait_answer $SOON "$IDC_MEMO_TEXT" focus "$MEMO" || fail "clicking the memo text gave the focus to $ANSWER"
 }
 
-# Which memo button is enabled: an enabled picture has colour, a disabled one is grey.
-memo_buttons() {  # read|new
-  shot buttons
+memo_writable() {  # ES_READONLY is 0x800
+  ANSWER=$(ask style "$MEMO" "$IDC_MEMO_TEXT") && [ $(( 0x$ANSWER & 0x800 )) = 0 ]
+}
+
+write_memo() {  # text
+  edit_mode
+  type_text "$1"
+  wait_answer $SOON "$1" text "$MEMO" "$IDC_MEMO_TEXT" || fail "the memo reads '$ANSWER' after typing '$1'"
+}
+
+# OK closes the dialog; the store is written by then.
+close_memo() {
+  click_control "$MEMO" "$IDOK"
+  wait_until $SOON window_gone "$MEMO" || fail "OK did not close the memo dialog"
+}
+
+# Which memo button is enabled: read|new.
+memo_buttons() {
   local r n
-  r=$(saturation "$LAST_SHOT" "$(client_crop "$MAIN" "$((TB_READ_MEMO - 8)) 5 16 15")")
-  n=$(saturation "$LAST_SHOT" "$(client_crop "$MAIN" "$((TB_NEW_MEMO - 8)) 5 16 15")")
-  note "memo buttons: read $r, new $n"
+  r=$(ask tb-enabled "$MAIN" "$IDC_TOOLBAR" "$IDM_READ_MEMO")
+  n=$(ask tb-enabled "$MAIN" "$IDC_TOOLBAR" "$IDM_NEW_MEMO")
+  ANSWER="read $r, new $n"
   case $1 in
-    read) greater "$r" 0.3 && ! greater "$n" 0.1 ;;
-    new) greater "$n" 0.3 && ! greater "$r" 0.1 ;;
+    read) [ "$r$n" = 10 ] ;;
+    new) [ "$r$n" = 01 ] ;;
   esac
-}
-
-# The command-line tool of the native build, when there is one, reads the same memo.
-cli_memo_is() {  # id text
-  [ -n "$CLI" ] || return 0
-  local got; got=$("$CLI" --utf8 -C "$SC_DIR/cat" memo get "$1" 2>&1)
-  [ "$got" = "$2" ] || fail "saucelins-cli reads the memo as '$got'"
-  note "saucelins-cli reads the same memo"
-}
-cli_memo_absent() {  # id
-  [ -n "$CLI" ] || return 0
-  "$CLI" -C "$SC_DIR/cat" memo get "$1" >/dev/null 2>&1 && fail "saucelins-cli still finds the memo"
-  note "saucelins-cli finds no memo"
 }
 
 # ---------------------------------------------------------------------------------------
 # Editor: a new category, named; a recipe dragged into it; saved and closed. The main window
 # then files the recipe there, and so does the index on disk. Takes the README's editor picture.
-EDITOR_TPL="349 181"
-ED_SAVE="290 19 52 18"
-ED_CLOSE="290 59 52 18"
-ED_CREATE="290 98 52 18"
-# Rows in client pixels of the editor: the tree's 16-pixel rows and the list's 13-pixel rows.
-ed_tree_row_y() { echo $(( 20 + 16 * $1 )); }
-ed_list_row_y() { echo $(( 18 + 13 * $1 )); }
-
 scenario_editor() {
-  fresh_catalogue
-  local idx=$SC_DIR/cat/Gourmix.Idx category="Préférées" id=1056
+  start_on_sample
+  local idx=$SC_DIR/cat/Gourmix.Idx category="Préférées" title="Croque-monsieur" id
+  id=$(recipe_id "$title")
   cp "$idx" "$SC_DIR/index-before"
-  start_program "$SC_DIR/cat"
-  wait_main_window
-  click_client "$MAIN" "$TB_EDITOR" $TB_Y
-  EDITOR=$(wait_window 'ation des cat' 10) || fail "the editor button opened no editor"
-  local name; name=$(window_name "$EDITOR")
-  [ "$name" = "Création des catégories" ] || fail "editor titled '$name'"
-  dialog_scale "$EDITOR" $EDITOR_TPL
-  # The root and its five categories; the root's own three recipes.
-  wait_until 5 editor_tree_rows 6 || fail "the editor's tree does not show the root and its 5 categories"
-  wait_until 5 editor_list_rows 3 || fail "the editor's list does not show the root's 3 recipes"
+  local own; own=$(titles_in "$ROOT")
+  local categories; categories=$(cli tree | wc -l)
+  toolbar "$IDM_EDITOR"
+  EDITOR=$(wait_window $LATER "$TITLE_EDITOR" "$DIALOG_CLASS") || fail "the editor button opened no editor"
+  # Every category, the root chosen, and the root's own recipes.
+  wait_answer $SOON "$categories" tv-count "$EDITOR" "$IDC_EDITOR_TREE" || fail "the editor's tree holds $ANSWER items, not $categories"
+  answer_is "$(cli tree | sed -n 's/^  \([^ ].*\)/\1/p')" tv-children "$EDITOR" "$IDC_EDITOR_TREE" "$ROOT" ||
+    fail "the editor shows the root's categories as '$ANSWER'"
+  wait_answer $SOON "$ROOT" tv-sel "$EDITOR" "$IDC_EDITOR_TREE" || fail "the editor starts on '$ANSWER', not the root"
+  wait_until $SOON editor_lists "$own" || fail "the editor's list does not show the root's $(wc -l <<<"$own") recipes: '$ANSWER'"
+  answer_is "$(wc -l <<<"$own") recettes dans cette catégorie" text "$EDITOR" "$IDC_EDITOR_STATUS" ||
+    fail "the editor's status reads '$ANSWER'"
 
   # A new category under the root, named at once.
-  click_dialog_control $ED_CREATE
-  sleep 0.5
+  click_control "$EDITOR" "$IDC_EDITOR_CREATE"
+  wait_until $SOON label_editing || fail "Nouvelle catégorie did not open a label to name"
   type_text "$category"
+  wait_until $SOON label_editing "$category" || fail "the new label reads '$ANSWER'"
   press Return
-  wait_until 3 editor_tree_rows 7 || fail "the new category does not show in the tree"
+  wait_answer $SOON $((categories + 1)) tv-count "$EDITOR" "$IDC_EDITOR_TREE" || fail "the tree holds $ANSWER items after naming the category"
+  wait_until $SOON point_found tv-point "$EDITOR" "$IDC_EDITOR_TREE" "$ROOT/$category" ||
+    fail "'$category' is not under the root: $(ask tv-children "$EDITOR" "$IDC_EDITOR_TREE" "$ROOT" | paste -sd,)"
 
-  # Drag the first recipe of the list (Croque-monsieur) onto it, the last row of the tree.
-  drag "$((DCX + 250))" "$((DCY + $(ed_list_row_y 0)))" "$((DCX + 75))" "$((DCY + $(ed_tree_row_y 6)))"
-  wait_until 3 editor_list_rows 2 || fail "the dragged recipe is still listed under the root"
-  editor_click 75 "$(ed_tree_row_y 6)"
-  wait_until 3 editor_list_rows 1 || fail "the new category does not list the recipe dropped on it"
+  # Drag the recipe onto it.
+  local i from to
+  i=$(ask lv-items "$EDITOR" "$IDC_EDITOR_LIST" | grep -nxF -- "$title" | cut -d: -f1)
+  [ -n "$i" ] || fail "'$title' is not in the editor's list"
+  from=$(ask lv-point "$EDITOR" "$IDC_EDITOR_LIST" $((i - 1))) || fail "'$title' is not in view"
+  to=$(ask tv-point "$EDITOR" "$IDC_EDITOR_TREE" "$ROOT/$category") || fail "'$category' is not in view"
+  drag "$from" "$to"
+  wait_until $SOON editor_lists "$(grep -vxF -- "$title" <<<"$own")" ||
+    fail "after dropping '$title' on '$category', the root lists '$ANSWER'"
+  click_item tv-point "$EDITOR" "$IDC_EDITOR_TREE" "$ROOT/$category"
+  wait_answer $SOON "$ROOT/$category" tv-sel "$EDITOR" "$IDC_EDITOR_TREE" || fail "clicking '$category' chose '$ANSWER'"
+  wait_until $SOON editor_lists "$title" || fail "the new category lists '$ANSWER', not the recipe dropped on it"
 
   # Save: the index on disk files the recipe in the new category and nothing else changes.
-  click_dialog_control $ED_SAVE
-  wait_until 5 index_saved || fail "Save did not rewrite the index"
-  sleep 0.5
+  click_control "$EDITOR" "$IDC_EDITOR_SAVE"
+  wait_until $LATER index_saved || fail "Save did not rewrite the index"
   shot editor
   keep_window_shot "$LAST_SHOT" "$EDITOR" screenshot-editor.png
-  local line; line=$(grep -a "^$id"$'\t' "$idx")
-  [ "$(cut -f6 <<<"$line")" = "/$(cp1252 "$category")" ] || fail "the index files recipe $id as '$(cut -f6 <<<"$line" | iconv -f CP1252 -t UTF-8)'"
+  wait_until $SOON index_line_moved "$id" "/$(cp1252 "$category")" ||
+    fail "the index files recipe $id as '$(grep -a "^$id"$'\t' "$idx" | cut -f6 | iconv -f CP1252 -t UTF-8)'"
   diff <(grep -av "^$id"$'\t' "$SC_DIR/index-before" | sort) <(grep -av "^$id"$'\t' "$idx" | sort) >"$SC_DIR/index.diff" ||
     fail "Save changed other lines of the index (see $SC_DIR/index.diff)"
-  if [ -n "$CLI" ]; then
-    line=$("$CLI" --utf8 -C "$SC_DIR/cat" list | grep "^$id"$'\t')
-    [ "$(cut -f3 <<<"$line")" = "/$category" ] || fail "saucelins-cli lists recipe $id as '$line'"
-    note "saucelins-cli lists the recipe under /$category"
-  fi
+  [ "$(cli list | awk -F'\t' -v i="$id" '$1 == i { print $3 }')" = "/$category" ] ||
+    fail "saucelins-cli does not list recipe $id under /$category"
 
-  # Close; the main window reloads. Its fifth category is now the new one (before: Sauces,
-  # with 4 recipes), holding the one recipe.
-  click_dialog_control $ED_CLOSE
-  wait_no_window 'ation des cat' 5 || fail "Fermer did not close the editor after a save"
-  sleep 0.5
-  click_client "$MAIN" "$TB_CATEGORIES" $TB_Y
-  sleep 0.3
-  click_client "$MAIN" 70 "$(tree_row_y 5)"
-  sleep 0.3
-  click_client "$MAIN" "$TB_RECIPES" $TB_Y
-  wait_until 5 list_rows_exactly 1 || fail "the main window does not list one recipe under the new category"
-  click_client "$MAIN" 60 "$(list_row_y 0)"
-  wait_until 5 recipe_shown || fail "the recipe of the new category shows no text"
+  # Close; the main window reloads, with the new category holding the one recipe.
+  click_control "$EDITOR" "$IDC_QUIT"
+  wait_until $SOON window_gone "$EDITOR" || fail "Fermer did not close the editor after a save"
+  wait_until $LATER point_found tv-point "$MAIN" "$IDC_TREE" "$ROOT/$category" ||
+    fail "the main window's tree has no '$category' after the editor closed"
+  toolbar "$IDM_CATEGORIES_TAB"
+  wait_answer $SOON $TAB_CATEGORIES tab-sel "$MAIN" "$IDC_TABS" || fail "the categories button left tab $ANSWER current"
+  choose_category "$ROOT/$category"
+  toolbar "$IDM_RECIPES_TAB"
+  wait_list $SOON "$title" "the one recipe of the new category"
+  choose_recipe "$title"
   quit_program
 }
 
-# Clicks at a point in client pixels of the editor (after dialog_scale).
-editor_click() {  # x y
-  xdotool mousemove --sync $((DCX + $1)) $((DCY + $2)) click 1
-  park_mouse
+# The editor's list shows exactly these titles (C order).
+editor_lists() {  # titles
+  ANSWER=$(sorted_answer lv-items "$EDITOR" "$IDC_EDITOR_LIST") && [ "$ANSWER" = "$1" ]
 }
 
-# How many rows of the editor's tree (16 pixels) or list (13 pixels) show something.
-editor_tree_rows() {
-  shot poll
-  [ "$(count_rows "$LAST_SHOT" "150x180+$((DCX + 30))+$((DCY + 12))" 8 16 10)" -eq "$1" ]
+# A label of the editor's tree is being edited (and holds the text, when one is given).
+label_editing() {  # [text]
+  local a; a=$(ask tv-editing "$EDITOR" "$IDC_EDITOR_TREE") || return 1
+  ANSWER=$(sed -n 2p <<<"$a")
+  [ "$(head -1 <<<"$a")" = 1 ] && { [ $# = 0 ] || [ "$ANSWER" = "$1" ]; }
 }
-editor_list_rows() {
-  shot poll
-  [ "$(count_rows "$LAST_SHOT" "180x140+$((DCX + 222))+$((DCY + 12))" 6 13 10)" -eq "$1" ]
-}
+
 index_saved() { ! cmp -s "$SC_DIR/index-before" "$SC_DIR/cat/Gourmix.Idx"; }
+index_line_moved() {  # id path-in-cp1252
+  [ "$(grep -a "^$1"$'\t' "$SC_DIR/cat/Gourmix.Idx" | cut -f6)" = "$2" ]
+}
 
 # ---------------------------------------------------------------------------------------
 # Print: without a recipe, message 52; with one, a page to the file printer; a cancelled
 # print dialog prints nothing and says nothing.
 scenario_print() {
-  fresh_catalogue
-  local out="$SC_DIR/cat/FILE:"
-  start_program "$SC_DIR/cat"
-  wait_main_window
+  start_on_sample
+  local out="$SC_DIR/cat/FILE:" box
   # Nothing chosen yet.
-  click_client "$MAIN" "$TB_PRINT" $TB_Y
-  wait_window "^$TITLE_BOX\$" 5 >/dev/null || fail "printing with no recipe chosen shows no message"
-  sleep 0.3
+  toolbar "$IDM_PRINT"
+  box=$(wait_window $SOON "$TITLE_BOX" "$DIALOG_CLASS") || fail "printing with no recipe chosen shows no message"
+  wait_until $SOON box_reads "$box" "Sélectionnez d'abord une recette avant de l'imprimer." ||
+    fail "the message reads '$ANSWER'"
   press Return
-  wait_no_window "^$TITLE_BOX\$" 5 || fail "the message stays after Enter"
+  wait_until $SOON window_gone "$box" || fail "the message stays after Enter"
 
-  click_client "$MAIN" "$TB_RECIPES" $TB_Y
-  wait_until 5 list_rows_filled 10 || fail "the recipe list stays empty"
-  click_client "$MAIN" 60 "$(list_row_y 0)"
-  wait_until 5 recipe_shown || fail "choosing a recipe shows no text"
-  click_client "$MAIN" "$TB_PRINT" $TB_Y
-  wait_window '^Print$' 10 >/dev/null || fail "the print button opens no print dialog"
+  toolbar "$IDM_RECIPES_TAB"
+  wait_list $SOON "$(all_titles)" "every recipe"
+  choose_recipe Aligot
+  toolbar "$IDM_PRINT"
+  box=$(wait_window $SOON "$TITLE_PRINT" "$DIALOG_CLASS") || fail "the print button opens no print dialog"
   shot print-dialog
-  sleep 0.3
   press Return
   # Wine's FILE: port writes the job into a file of that name in the current folder.
-  wait_until 15 test -s "$out" || fail "no PostScript file appeared (looked for $out)"
-  wait_no_window '^Print$' 10 || fail "a print window stays open"
-  wait_until 5 ps_complete "$out" || fail "the PostScript file is not complete"
+  wait_until $LATER test -s "$out" || fail "no PostScript file appeared (looked for $out)"
+  wait_until $LATER ps_complete "$out" || fail "the PostScript file is not complete"
+  wait_until $SOON only_main_window || fail "a window stays open after printing: $ANSWER"
   head -c 15 "$out" | grep -q '^%!PS-Adobe' || fail "the printed file is not PostScript"
   grep -aq '^%%Title: Saucelins' "$out" || fail "the job is not named Saucelins"
   [ "$(grep -ac '^%%Page: ' "$out")" = 1 ] || fail "the job does not have exactly one page"
   local sum; sum=$(md5sum <"$out")
 
-  # Cancel the print dialog.
-  click_client "$MAIN" "$TB_PRINT" $TB_Y
-  wait_window '^Print$' 10 >/dev/null || fail "the print button opens no print dialog the second time"
-  sleep 0.3
+  # Cancel the print dialog: nothing printed, nothing said.
+  toolbar "$IDM_PRINT"
+  box=$(wait_window $SOON "$TITLE_PRINT" "$DIALOG_CLASS") || fail "the print button opens no print dialog the second time"
   press Escape
-  wait_no_window '^Print$' 5 || fail "Escape did not close the print dialog"
-  sleep 1.5
-  local others; others=$(find_windows . | grep -vx "$MAIN" || true)
-  [ -z "$others" ] || fail "a window shows after cancelling: $(window_name "${others%%$'\n'*}")"
+  wait_until $SOON window_gone "$box" || fail "Escape did not close the print dialog"
+  never_during 2 another_window || fail "a window shows after cancelling: $ANSWER"
   [ "$(md5sum <"$out")" = "$sum" ] || fail "cancelling the print dialog printed again"
   quit_program
 }
 
 ps_complete() { tail -c 200 "$1" | grep -aq '%%EOF'; }
 
+# The text of a message box (its static text).
+box_text() { ask children "$1" | awk -F'\t' 'tolower($2) == "static" && $4 != "" { print $4 }'; }
+box_reads() { ANSWER=$(box_text "$1"); [ "$ANSWER" = "$2" ]; }
+
+# The program shows no top-level window but its main window (ANSWER: the others).
+only_main_window() { ! another_window; }
+another_window() {
+  ANSWER=$(ask windows | awk -F'\t' -v m="$MAIN" '$1 != m { printf "%s \"%s\" ", $2, $3 }')
+  [ -n "$ANSWER" ]
+}
+
 # ---------------------------------------------------------------------------------------
 # Bad folder: no index; message 20 in a box titled Saucelins, and the program ends after OK.
 scenario_badfolder() {
   mkdir -p "$SC_DIR/empty"
+  probe_start
   start_program "$SC_DIR/empty"
-  local box; box=$(wait_window "^$TITLE_BOX\$" 30) || fail "no message box titled Saucelins"
-  [ "$(window_name "$box")" = "$TITLE_BOX" ] || fail "message box titled '$(window_name "$box")'"
-  [ -z "$(find_windows "$MAIN_RE")" ] || fail "the main window shows its loaded title"
+  local box; box=$(wait_window $LATER "$TITLE_BOX" "$DIALOG_CLASS") || fail "no message box titled Saucelins"
+  wait_until $SOON box_reads "$box" "Fichier Gourmix.Idx absent du répertoire courant" ||
+    fail "the message reads '$ANSWER'"
+  no_window_titled "$TITLE_MAIN" || fail "a window shows the loaded title"
   shot message
   keep_window_shot "$LAST_SHOT" "$box" message-no-index.png
-  # The message is the only thing to read: its box is wider than a short text would make it.
-  window_geometry "$box"
-  [ "$WW" -gt 250 ] || fail "the message box is too narrow (${WW} pixels) for message 20"
-  sleep 0.3
   press Return
-  wait_no_window "^$TITLE_BOX\$" 5 || fail "the message stays after Enter"
-  wait_program_end 10 || fail "the program did not end after the message"
+  wait_until $SOON window_gone "$box" || fail "the message stays after Enter"
+  wait_until $SOON program_ended || fail "the program did not end after the message"
 }
 
 # ---------------------------------------------------------------------------------------
