@@ -51,7 +51,11 @@ if [ -z "${SAUCELINS_E2E_SCREEN:-}" ]; then
     fi
   done
   ensure_packages "$PKG_WINDOWS $PKG_E2E" || exit 1
-  wine_prefix "$BUILD_ROOT/win64" </dev/null >/dev/null 2>&1
+  if ! wine_prefix "$BUILD_ROOT/win64" </dev/null >"$BUILD_ROOT/e2e-prefix.log" 2>&1; then
+    why=$(grep -m1 'failed' "$BUILD_ROOT/e2e-prefix.log" || tail -1 "$BUILD_ROOT/e2e-prefix.log")
+    for s in "${SCENARIOS[@]}"; do echo "FAIL $s: not run, $why"; done
+    exit 1
+  fi
   export SAUCELINS_E2E_SCREEN=1
   flags=()
   [ "$UPDATE_SHOTS" = 1 ] && flags+=(--update-screenshots)
