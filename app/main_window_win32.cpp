@@ -278,7 +278,8 @@ void Print(HWND window) {
     ShowStringMessage(window, IDS_CAPTION, IDS_PRINT_NOTHING, 0, MB_OK);
     return;
   }
-  const int failure = PrintRecipe(window, IDC_RECIPE_TEXT, entry->title);
+  // The recipe's own text: the pane may show something else (the category tab's help).
+  const int failure = PrintRecipe(window, IDC_RECIPE_TEXT, entry->title, FetchRecipeText(entry));
   if (failure != 0) ShowStringMessage(window, IDS_CAPTION, static_cast<UINT>(failure), 0, MB_OK);
 }
 
@@ -343,6 +344,8 @@ void OnCommand(HWND window, int id, int code) {
 
 void OnClose(HWND window) {
   MainWindowState& s = State();
+  // A job that is sending pages goes first: it may not outlive what it was started from.
+  CancelPrintJob();
   if (!s.released) {
     s.released = true;
     SetFontStep(nullptr, 0);

@@ -27,3 +27,25 @@ PageLayout ComputePageLayout(int width, int height, int textHeight) {
 bool BodyLineFits(const PageLayout& page, int y) {
   return y <= page.bodyTop || y + page.pitch <= page.footerRuleY;
 }
+
+std::vector<PlacedLine> LayOutBody(const PageLayout& page, char* text, MeasureTextFn measure,
+                                   void* dc) {
+  std::vector<PlacedLine> lines;
+  int sheet = 0;
+  int y = page.bodyTop;
+  char* line = text;
+  while (char* rest = WrapLine(line, measure, page.bodyWidth, dc)) {
+    if (!BodyLineFits(page, y)) {
+      ++sheet;
+      y = page.bodyTop;
+    }
+    lines.push_back({sheet, y, line});
+    y += page.pitch;
+    line = rest;
+  }
+  return lines;
+}
+
+int PageCount(const std::vector<PlacedLine>& lines) {
+  return lines.empty() ? 1 : lines.back().page + 1;
+}

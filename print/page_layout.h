@@ -3,6 +3,10 @@
 #ifndef SAUCELINS_PRINT_PAGE_LAYOUT_H
 #define SAUCELINS_PRINT_PAGE_LAYOUT_H
 
+#include <vector>
+
+#include "print/wrap.h"
+
 struct PageLayout {
   int width;         // W, printable width
   int height;        // H, printable height
@@ -31,5 +35,22 @@ PageLayout ComputePageLayout(int width, int height, int textHeight);
 // the footer rule. The first line of a page always goes, so a page too small for even one
 // line still moves the text on.
 bool BodyLineFits(const PageLayout& page, int y);
+
+// One line of the body as it goes on paper: the page it is on (0 for the first), the top of
+// the line, and its text, which points into the buffer given to LayOutBody.
+struct PlacedLine {
+  int page;
+  int y;
+  const char* text;
+};
+
+// Wraps `text` in place (see WrapLine) to the page's body width, measured with `measure` on
+// `dc`, and places the lines page after page: from the top of the body down to the footer
+// rule, then on at the top of the next page.
+std::vector<PlacedLine> LayOutBody(const PageLayout& page, char* text, MeasureTextFn measure,
+                                   void* dc);
+
+// How many pages the placed lines take: the last line's page, plus one; one for no line.
+int PageCount(const std::vector<PlacedLine>& lines);
 
 #endif

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(PageLayout, WorkedExampleA4At300Dpi) {
@@ -46,6 +50,56 @@ TEST(PageLayout, TinyPageStillTakesOneLine) {
   ASSERT_LT(p.footerRuleY, p.bodyTop + p.pitch);
   EXPECT_TRUE(BodyLineFits(p, p.bodyTop));
   EXPECT_FALSE(BodyLineFits(p, p.bodyTop + p.pitch));
+}
+
+}  // namespace
+
+namespace {
+
+// A fixed-pitch device: 25 pixels a character, so 83 characters fit in 2080.
+int FixedMeasure(const char*, int count, void*) { return count * 25; }
+
+std::vector<PlacedLine> Place(std::string* text) {
+  return LayOutBody(ComputePageLayout(2400, 3150, 50), &(*text)[0], FixedMeasure, nullptr);
+}
+
+TEST(PageLayout, ShortRecipeTakesOnePageFromTheBodyTop) {
+  std::string text = "Omelette\r\n\r\nTrois oeufs, du sel.\r\nBattre, cuire.";
+  const std::vector<PlacedLine> lines = Place(&text);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(PageCount(lines), 1);
+  const char* expected[] = {"Omelette", "", "Trois oeufs, du sel.", "Battre, cuire."};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].page, 0);
+    EXPECT_EQ(lines[i].y, 248 + 62 * static_cast<int>(i));
+    EXPECT_STREQ(lines[i].text, expected[i]);
+  }
+  std::string empty;
+  EXPECT_EQ(PageCount(Place(&empty)), 1);
+}
+
+TEST(PageLayout, LongRecipeBreaksEvery43LinesAndLosesNothing) {
+  // 16 KiB of words: lines of at most 83 characters, wrapped, 43 to a page.
+  std::string text;
+  for (int n = 0; text.size() < 16384; ++n) text += (n % 50 == 49) ? "fin.\r\n" : "farine ";
+  text.resize(16384);
+  std::string original = text;
+  const std::vector<PlacedLine> lines = Place(&text);
+  ASSERT_GT(lines.size(), 200u);
+  EXPECT_EQ(PageCount(lines), static_cast<int>((lines.size() + 42) / 43));
+  std::string letters;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(lines[i].page, static_cast<int>(i / 43));
+    EXPECT_EQ(lines[i].y, 248 + 62 * static_cast<int>(i % 43));
+    EXPECT_LT(std::strlen(lines[i].text) * 25, 2080u) << lines[i].text;
+    for (const char* p = lines[i].text; *p; ++p)
+      if (*p != ' ') letters += *p;
+  }
+  std::string expected;
+  for (char c : original)
+    if (c != ' ' && c != '\r' && c != '\n') expected += c;
+  EXPECT_EQ(letters, expected);
 }
 
 }  // namespace

@@ -14,95 +14,19 @@
 
 #include "platform/file_bytes_test.h"
 #include "print/file_printer_win32.h"
+#include "print/metafile_pages_wintest.h"
 #include "print/print_win32.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
 
 namespace {
 
-// ---- Pages read back from a metafile ----
+using namespace metafile_pages;
 
-struct Rule {
-  POINT from, to;
-};
-
-struct Text {
-  POINT at;
-  std::string s;
-  UINT align;
-  DWORD options;
-  RECT clip;
-};
-
-struct Page {
-  std::vector<Rule> rules;
-  std::vector<Text> texts;
-};
-
-struct Walk {
-  std::vector<Page> pages{1};
-  POINT pos{0, 0};
-  UINT align = 0;
-};
-
-const char kPageMark[] = "next page";
-
-std::string Narrow(const WCHAR* w, int n) {
-  std::string s(static_cast<size_t>(n) * 2 + 1, '\0');
-  int len = WideCharToMultiByte(1252, 0, w, n, &s[0], static_cast<int>(s.size()), nullptr, nullptr);
-  s.resize(len > 0 ? len : 0);
-  return s;
-}
-
-int CALLBACK OnRecord(HDC, HANDLETABLE*, const ENHMETARECORD* rec, int, LPARAM data) {
-  auto* walk = reinterpret_cast<Walk*>(data);
-  const BYTE* base = reinterpret_cast<const BYTE*>(rec);
-  switch (rec->iType) {
-    case EMR_MOVETOEX: {
-      auto* r = reinterpret_cast<const EMRMOVETOEX*>(rec);
-      walk->pos = {r->ptl.x, r->ptl.y};
-      break;
-    }
-    case EMR_LINETO: {
-      auto* r = reinterpret_cast<const EMRLINETO*>(rec);
-      walk->pages.back().rules.push_back({walk->pos, {r->ptl.x, r->ptl.y}});
-      walk->pos = {r->ptl.x, r->ptl.y};
-      break;
-    }
-    case EMR_SETTEXTALIGN:
-      walk->align = reinterpret_cast<const EMRSETTEXTALIGN*>(rec)->iMode;
-      break;
-    case EMR_EXTTEXTOUTA:
-    case EMR_EXTTEXTOUTW: {
-      const EMRTEXT& t = reinterpret_cast<const EMREXTTEXTOUTA*>(rec)->emrtext;
-      Text text;
-      text.at = {t.ptlReference.x, t.ptlReference.y};
-      if (rec->iType == EMR_EXTTEXTOUTA)
-        text.s.assign(reinterpret_cast<const char*>(base + t.offString), t.nChars);
-      else
-        text.s = Narrow(reinterpret_cast<const WCHAR*>(base + t.offString), t.nChars);
-      text.align = walk->align;
-      text.options = t.fOptions;
-      text.clip = {t.rcl.left, t.rcl.top, t.rcl.right, t.rcl.bottom};
-      walk->pages.back().texts.push_back(text);
-      break;
-    }
-    case EMR_GDICOMMENT: {
-      auto* r = reinterpret_cast<const EMRGDICOMMENT*>(rec);
-      if (r->cbData == sizeof kPageMark && std::memcmp(r->Data, kPageMark, sizeof kPageMark) == 0)
-        walk->pages.emplace_back();
-      break;
-    }
-    default:
-      break;
-  }
-  return 1;
-}
-
-bool MarkNextPage(HDC dc, void* context) {
+HDC MarkNextPage(HDC dc, void* context) {
   ++*static_cast<int*>(context);
   GdiComment(dc, sizeof kPageMark, reinterpret_cast<const BYTE*>(kPageMark));
-  return true;
+  return dc;
 }
 
 // A font whose "BB" is `cy` pixels high on the screen, the metafiles' reference device.
@@ -143,10 +67,8 @@ Drawn DrawOnMetafile(HFONT font, const char* title, std::string text) {
   d.drawnPages = DrawRecipePages(dc, 2400, 3150, title, &text[0], MarkNextPage, &d.breaks);
   SelectObject(dc, old);
   HENHMETAFILE emf = CloseEnhMetaFile(dc);
-  Walk walk;
-  EnumEnhMetaFile(nullptr, emf, OnRecord, &walk, nullptr);
+  d.pages = Read(emf);
   DeleteEnhMetaFile(emf);
-  d.pages = walk.pages;
   return d;
 }
 
@@ -255,8 +177,7 @@ TEST_F(PrintPages, EmptyTextAndLongTitle) {
   EXPECT_TRUE(Split(d.pages[0]).body.empty());
 }
 
-// Paragraphs of ordinary words; each ends with "fin." so that its last line can be told apart
-// (a paragraph's last word is not measured and may pass the margin).
+// Paragraphs of ordinary words, each ending in "fin.".
 std::string LongRecipe(size_t bytes) {
   const char* words[] = {"Ajouter", "le", "sel,", "le", "poivre", "et", "la", "farine;",
                          "remuer", "doucement", "pendant", "cinq", "minutes", "\xE0", "feu", "vif."};
@@ -300,11 +221,10 @@ TEST_F(PrintPages, LongTextGoesOnOverPagesWithTheSameFrame) {
       EXPECT_EQ(body[k].at.y, 248 + 62 * static_cast<int>(k));
       EXPECT_LE(body[k].at.y + 62, 2964);
       printed += body[k].s;
+      // Every line stays inside the margins, the last of a paragraph too.
       std::string s = body[k].s;
       while (!s.empty() && s.back() == ' ') s.pop_back();
-      if (s.size() < 4 || s.compare(s.size() - 4, 4, "fin.") != 0) {
-        EXPECT_LT(Width(s), 2080) << body[k].s;
-      }
+      EXPECT_LT(Width(s), 2080) << body[k].s;
     }
   }
   EXPECT_EQ(Letters(printed), Letters(text));
@@ -394,9 +314,10 @@ HWND FindBox() {
 }
 
 std::string ItemText(HWND dialog, int id) {
-  char buf[300] = {};
-  GetDlgItemTextA(dialog, id, buf, sizeof buf);
-  return buf;
+  HWND item = GetDlgItem(dialog, id);
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(item)) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(item, &text[0], static_cast<int>(text.size()))));
+  return text;
 }
 
 // Answers the print dialog from a thread timer: presses `button` once the dialog can be
@@ -427,15 +348,19 @@ struct DialogDriver {
     PostMessageA(owner, WM_APP, 0, 0);
   }
 
-  // Runs PrintRecipe with the dialog answered by `pressButton`.
+  // Runs PrintRecipe on the pane's text with the dialog answered by `pressButton`.
   static int Print(HWND ownerWindow, int pressButton, const char* title) {
+    const std::string text = ItemText(ownerWindow, IDC_RECIPE_TEXT);
+    return Print(ownerWindow, pressButton, title, text.c_str());
+  }
+  static int Print(HWND ownerWindow, int pressButton, const char* title, const char* text) {
     button = pressButton;
     owner = ownerWindow;
     pressed = false;
     timedOut = false;
     deadline = GetTickCount() + 10000;
     UINT_PTR timer = SetTimer(nullptr, 0, 20, Tick);
-    int result = PrintRecipe(ownerWindow, IDC_RECIPE_TEXT, title);
+    int result = PrintRecipe(ownerWindow, IDC_RECIPE_TEXT, title, text);
     KillTimer(nullptr, timer);
     // Nothing of the job may linger, whatever happened.
     MSG msg;
@@ -616,10 +541,56 @@ TEST_F(PrintJob, CancelBetweenPagesStopsTheJob) {
 TEST_F(PrintJob, SecondPrintDuringAJobDoesNothing) {
   owner_.SetText(NumberedLines(10));
   int nested = -1;
-  Owner::onPumped = [&] { nested = PrintRecipe(owner_.hwnd(), IDC_RECIPE_TEXT, "Autre"); };
+  Owner::onPumped = [&] { nested = PrintRecipe(owner_.hwnd(), IDC_RECIPE_TEXT, "Autre", "Texte"); };
   EXPECT_EQ(DialogDriver::Print(owner_.hwnd(), IDOK, "Tarte"), 0);
   EXPECT_EQ(nested, 0);
   EXPECT_EQ(CountPages(Slurp(output_)).pageLines, 1);
+}
+
+// While pages go out, messages run: what the job was given may be changed or released by
+// then, and must not reach the paper.
+TEST_F(PrintJob, JobPrintsItsOwnCopiesOfTitleAndText) {
+  owner_.SetFont(-48);
+  std::string title = "Tarte aux pommes";
+  std::string text = NumberedLines(120);
+  std::vector<UniqueEnhMetaFile> pages;
+  SetPrintCaptureForTesting(&pages);
+  Owner::onPumped = [&] {
+    title.assign(title.size(), 'X');
+    text.assign(text.size(), 'Y');
+  };
+  EXPECT_EQ(DialogDriver::Print(owner_.hwnd(), IDOK, &title[0], &text[0]), 0);
+  SetPrintCaptureForTesting(nullptr);
+  ASSERT_GT(pages.size(), 2u);
+  EXPECT_EQ(CountPages(Slurp(output_)).pageLines, static_cast<int>(pages.size()));
+  std::vector<std::string> body;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    std::vector<Page> read = Read(pages[i].get());
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_FALSE(read[0].texts.empty());
+    EXPECT_EQ(read[0].texts[0].s, "Tarte aux pommes") << "page " << i + 1;
+    for (const std::string& line : BodyLines(read[0])) body.push_back(line);
+  }
+  ASSERT_EQ(body.size(), 120u);
+  for (size_t i = 0; i < body.size(); ++i) EXPECT_EQ(body[i], "Ligne " + std::to_string(i + 1));
+}
+
+TEST_F(PrintJob, CancelPrintJobAbandonsTheJobAtItsNextChance) {
+  owner_.SetFont(-48);
+  owner_.SetText(NumberedLines(400));
+  std::vector<UniqueEnhMetaFile> pages;
+  SetPrintCaptureForTesting(&pages);
+  bool running = false;
+  Owner::onPumped = [&] {
+    running = PrintJobRunning();
+    CancelPrintJob();
+  };
+  EXPECT_EQ(DialogDriver::Print(owner_.hwnd(), IDOK, "Tarte"), 0);
+  SetPrintCaptureForTesting(nullptr);
+  EXPECT_TRUE(running);
+  EXPECT_FALSE(PrintJobRunning());
+  EXPECT_LE(pages.size(), 1u);
+  EXPECT_EQ(CountPages(Slurp(output_)).pageLines, 0);
 }
 
 TEST_F(PrintJob, FailingPrintDialogIsReported) {

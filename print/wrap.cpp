@@ -21,6 +21,17 @@ char* WrapLine(char* text, MeasureTextFn measure, int maxWidth, void* dc) {
       return word;
     }
     while (!EndsWord(*p)) ++p;
+    // Every word is measured, the last of a paragraph or of the text too: a word that does
+    // not fit goes down to the next line, where a word is never cut.
+    if (!full && p > word && measure(text, static_cast<int>(p - text), dc) >= maxWidth) {
+      // When the word already opens this line, cutting before it would hand the same text
+      // back again, so it keeps the line to itself instead.
+      if (word > text) {
+        word[-1] = '\0';
+        return word;
+      }
+      full = true;
+    }
     switch (*p) {
       case '\0':
         return p;
@@ -33,15 +44,6 @@ char* WrapLine(char* text, MeasureTextFn measure, int maxWidth, void* dc) {
         return p[1] == '\n' ? p + 2 : p + 1;
       default:
         break;
-    }
-    if (!full && measure(text, static_cast<int>(p - text), dc) >= maxWidth) {
-      // Push the word down to the next line. When it already opens this line, cutting before
-      // it would hand the same text back again, so it keeps the line to itself instead.
-      if (word > text) {
-        word[-1] = '\0';
-        return word;
-      }
-      full = true;
     }
   }
 }

@@ -12,9 +12,9 @@ typedef int (*MeasureTextFn)(const char* text, int count, void* dc);
 // begins; returns null when `text` is empty. A line ends at LF, CR LF or a lone CR, or before
 // the word that would make it at least `maxWidth` wide. Blanks (space, TAB) are ordinary
 // characters: leading blanks stay on the line, and blanks before a pushed-down word stay at the
-// end of the line above (one of them becomes the NUL). Only a word followed by a blank is
-// measured, so the last word of a paragraph can reach past `maxWidth`. A single word that is
-// too wide by itself gets a line of its own. Every call that returns non-null consumes at
+// end of the line above (one of them becomes the NUL). Every word is measured, the last one of
+// a paragraph too, so no line but a single word that is too wide by itself (it gets a line of
+// its own) reaches `maxWidth`. Every call that returns non-null consumes at
 // least one character, and the result never lies past the text's terminator.
 char* WrapLine(char* text, MeasureTextFn measure, int maxWidth, void* dc);
 

@@ -61,20 +61,35 @@ TEST(WrapLine, BreaksBeforeTheWordThatReachesTheWidth) {
   EXPECT_EQ(WrapAll("aaa bbb ccc ddd", 80), (Lines{"aaa bbb", "ccc ddd"}));
   // A line exactly as wide as the maximum is broken too.
   EXPECT_EQ(WrapAll("aaaa bbbb x", 90), (Lines{"aaaa", "bbbb x"}));
-  EXPECT_EQ(WrapAll("aaaa bbbb x", 91), (Lines{"aaaa bbbb x"}));
+  EXPECT_EQ(WrapAll("aaaa bbbb x", 91), (Lines{"aaaa bbbb", "x"}));
+  EXPECT_EQ(WrapAll("aaaa bbbb x", 111), (Lines{"aaaa bbbb x"}));
   // Of several blanks before a pushed-down word, all but one stay at the end of the line.
-  EXPECT_EQ(WrapAll("aaaa   bbbb c", 60), (Lines{"aaaa  ", "bbbb c"}));
+  EXPECT_EQ(WrapAll("aaaa   bbbb c", 70), (Lines{"aaaa  ", "bbbb c"}));
 }
 
-TEST(WrapLine, OnlyWordsFollowedByABlankAreMeasured) {
+TEST(WrapLine, LastWordOfAParagraphOrTheTextIsMeasuredToo) {
+  struct Case {
+    const char* text;
+    int width;
+    Lines lines;
+  } cases[] = {
+      // The paragraph's last word would cross the margin: it goes down, whole.
+      {"aaa bbb cccccc\r\nd", 80, {"aaa bbb", "cccccc", "d"}},
+      {"aaa bbb cccccc\nd", 80, {"aaa bbb", "cccccc", "d"}},
+      {"aaa bbb cccccc\rd", 80, {"aaa bbb", "cccccc", "d"}},
+      // The text's last word likewise; exactly as wide as the maximum still breaks.
+      {"aaa bbbb", 80, {"aaa", "bbbb"}},
+      {"aaa bbbb", 81, {"aaa bbbb"}},
+      // Too wide by itself, it keeps a line of its own.
+      {"aaa bbbbbbbbbbbbbbbbbbbb", 50, {"aaa", "bbbbbbbbbbbbbbbbbbbb"}},
+      {"aaa bbbbbbbbbbbbbbbbbbbb\r\nc", 50, {"aaa", "bbbbbbbbbbbbbbbbbbbb", "c"}},
+      // Blanks at the end of a paragraph are not a word: nothing moves.
+      {"aaa bb   \r\nc", 70, {"aaa bb   ", "c"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WrapAll(c.text, c.width), c.lines) << c.text;
   FakeDevice dev;
-  // The paragraph's last word runs past the width: nothing measures it.
-  EXPECT_EQ(WrapAll("aaa bbb cccccccccccc\r\nd", 80, &dev),
-            (Lines{"aaa bbb cccccccccccc", "d"}));
-  EXPECT_EQ(dev.measured, (Lines{"aaa", "aaa bbb"}));
-  dev.measured.clear();
-  EXPECT_EQ(WrapAll("aaa bbbbbbbbbbbbbbbbbbbb", 50, &dev), (Lines{"aaa bbbbbbbbbbbbbbbbbbbb"}));
-  EXPECT_EQ(dev.measured, (Lines{"aaa"}));
+  WrapAll("aaa bbb\r\ncc", 1000, &dev);
+  EXPECT_EQ(dev.measured, (Lines{"aaa", "aaa bbb", "cc"}));
 }
 
 TEST(WrapLine, KeepsBlanksAndEmptyLines) {
@@ -144,10 +159,10 @@ TEST(WrapLine, RandomTextsLoseNoLetterAndRespectTheWidth) {
     std::string joined;
     for (const std::string& line : lines) {
       joined += line;
-      // A word followed by a blank inside a line fits before the maximum, unless it is the
-      // line's first word set alone.
-      for (size_t i = 1; i < line.size(); ++i) {
-        if (IsBlank(line[i - 1]) || !IsBlank(line[i])) continue;
+      // Every word of a line ends before the maximum, unless it is the line's first word
+      // set alone.
+      for (size_t i = 1; i <= line.size(); ++i) {
+        if (IsBlank(line[i - 1]) || (i < line.size() && !IsBlank(line[i]))) continue;
         size_t start = i - 1;
         while (start > 0 && !IsBlank(line[start - 1])) --start;
         if (start == 0) continue;
