@@ -26,6 +26,8 @@
 #include "platform/fileio.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "search/query.h"
+#include "search/search_index.h"
 #include "vlr/memo.h"
 #include "vlr/vlr.h"
 #include "vlr/vlr_format.h"
@@ -179,6 +181,12 @@ class Cli {
   int MemoSet(uint32_t id, const char* text);
   int MemoDelete(uint32_t id);
   int MemoList();
+  int Search(char** args, int n);
+  bool TakeQuery(const std::string& raw, search::Query* query);
+  // Prints the hits as `list` prints recipes; tells err when there are none.
+  void PrintHits(const std::vector<search::Hit>& hits, CategoryTree& tree);
+  void SayNothingFound(const std::string& raw, const search::SearchIndex& index,
+                       const search::Query& query, unsigned scope);
 
   // check's parts; each returns the number of problems it reported.
   unsigned CheckRecipeText(const RecipeEntry& e);
@@ -280,6 +288,7 @@ int Cli::Run(int argc, char** argv) {
   else if (command == "resave") rc = Resave(args, n);
   else if (command == "check") rc = Check(args, n);
   else if (command == "memo") rc = Memo(args, n);
+  else if (command == "search") rc = Search(args, n);
   else {
     Say(IDS_CLI_UNKNOWN_COMMAND, {command});
     return kCliUsage;
@@ -292,16 +301,19 @@ int Cli::Run(int argc, char** argv) {
   return rc;
 }
 
+// One line of `list`: number, title, category path.
+std::string ListLine(const RecipeEntry& e, CategoryTree& tree, Encoding encoding) {
+  return Number(e.recipeId) + "\t" + In(encoding, e.title) + "\t" +
+         In(encoding, PathOfCategory(tree, e.category)) + "\n";
+}
+
 int Cli::List(char** args, int n) {
   int rc = kCliOk;
   if (!NoMore(args, n, 1, &rc)) return rc;
   CategoryTree tree;
   if (!Load(tree)) return kCliFailed;
   const RecipeEntry* e = RecipeEntries();
-  for (uint32_t i = 0; i < RecipeCount(); ++i) {
-    Put(out_, Number(e[i].recipeId) + "\t" + Data(e[i].title) + "\t" +
-                  Data(PathOfCategory(tree, e[i].category)) + "\n");
-  }
+  for (uint32_t i = 0; i < RecipeCount(); ++i) Put(out_, ListLine(e[i], tree, OutEncoding()));
   return kCliOk;
 }
 
@@ -369,6 +381,147 @@ int Cli::Resave(char** args, int n) {
     return kCliFailed;
   }
   return kCliOk;
+}
+
+// ---- search ----
+
+// "titles,texts,memos" in any order and number; 0 when a part is unknown or the list is empty.
+unsigned ParseScope(const std::string& list) {
+  unsigned scope = 0;
+  size_t at = 0;
+  while (at <= list.size()) {
+    size_t comma = list.find(',', at);
+    if (comma == std::string::npos) comma = list.size();
+    const std::string part = list.substr(at, comma - at);
+    if (part == "titles") scope |= search::kInTitles;
+    else if (part == "texts") scope |= search::kInTexts;
+    else if (part == "memos") scope |= search::kInMemos;
+    else return 0;
+    at = comma + 1;
+  }
+  return scope;
+}
+
+// Reads a query in the input encoding; false (and err told) when it holds no word or is not
+// UTF-8 that Windows-1252 can hold.
+bool Cli::TakeQuery(const std::string& raw, search::Query* query) {
+  std::string text;
+  if (utf8_) {
+    size_t bad = 0;
+    if (!AppendCp1252FromUtf8(raw.data(), raw.size(), &text, &bad)) {
+      Say(IDS_CLI_SEARCH_BAD_UTF8, {Number(bad)});
+      return false;
+    }
+  } else {
+    text = raw;
+  }
+  *query = search::ParseQuery(text);
+  if (query->terms.empty()) {
+    Say(IDS_CLI_SEARCH_NO_WORD, {utf8_ ? raw : Console(raw)});
+    return false;
+  }
+  return true;
+}
+
+void Cli::PrintHits(const std::vector<search::Hit>& hits, CategoryTree& tree) {
+  std::string block;
+  for (const search::Hit& h : hits) {
+    block += ListLine(RecipeEntries()[h.entry], tree, OutEncoding());
+    if (block.size() >= 1 << 16) {
+      Put(out_, block);
+      block.clear();
+    }
+  }
+  Put(out_, block);
+}
+
+void Cli::SayNothingFound(const std::string& raw, const search::SearchIndex& index,
+                          const search::Query& query, unsigned scope) {
+  Say(IDS_CLI_SEARCH_NONE, {utf8_ ? raw : Console(raw)});
+  const std::vector<std::string> words = index.Suggest(query, scope, 5);
+  if (words.empty()) return;
+  std::string list;
+  for (const std::string& w : words) list += (list.empty() ? "" : ", ") + Console(w);
+  Say(IDS_CLI_SEARCH_SUGGEST, {list});
+}
+
+// search [--in titles,texts,memos] QUERY... | -
+int Cli::Search(char** args, int n) {
+  unsigned scope = search::kInEverything;
+  int at = 1;
+  if (at < n && std::strcmp(args[at], "--in") == 0) {
+    if (at + 1 >= n) {
+      Say(IDS_CLI_MISSING_ARG, {args[at]});
+      return kCliUsage;
+    }
+    scope = ParseScope(args[at + 1]);
+    if (scope == 0) {
+      Say(IDS_CLI_SEARCH_BAD_SCOPE, {Console(args[at + 1])});
+      return kCliUsage;
+    }
+    at += 2;
+  }
+  if (at >= n) {
+    Say(IDS_CLI_MISSING_ARG, {args[at - 1]});
+    return kCliUsage;
+  }
+  const bool fromInput = std::strcmp(args[at], "-") == 0;
+  if (fromInput && at + 1 < n) {
+    Say(IDS_CLI_EXTRA_ARG, {args[at + 1]});
+    return kCliUsage;
+  }
+  // The words of the command line are one query, as a search field would hold them.
+  std::string raw;
+  search::Query query;
+  if (!fromInput) {
+    for (int i = at; i < n; ++i) raw += (raw.empty() ? "" : " ") + std::string(args[i]);
+    if (!TakeQuery(raw, &query)) return kCliUsage;
+  }
+
+  CategoryTree tree;
+  if (!Load(tree)) return kCliFailed;
+  search::SearchIndex index;
+  if (scope & search::kInMemos) {
+    const VlrStatus status = index.memos().Load(MemoStoreName);
+    if (status != kVlrOk) Say(IDS_CLI_SEARCH_NO_MEMOS, {Signed(status), Console(Meaning(status))});
+  }
+
+  if (!fromInput) {
+    // One query: reading the texts once for it costs less than building an index.
+    const std::vector<search::Hit> hits =
+        search::ScanSearch(RecipeEntries(), RecipeCount(), index.memos(), query, scope);
+    PrintHits(hits, tree);
+    if (!hits.empty()) return kCliOk;
+    index.Build(RecipeEntries(), RecipeCount());  // for the suggestions
+    SayNothingFound(raw, index, query, scope);
+    return kCliFailed;
+  }
+
+  index.Build(RecipeEntries(), RecipeCount());
+  bool anyFound = false;
+  std::string line;
+  for (int c; (c = std::fgetc(in_)) != EOF || !line.empty();) {
+    if (c != EOF && c != '\n') {
+      line.push_back(static_cast<char>(c));
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<search::Hit> hits;
+    if (!line.empty() && TakeQuery(line, &query)) {
+      hits = index.Search(query, scope);
+      if (hits.empty()) SayNothingFound(line, index, query, scope);
+    }
+    PrintHits(hits, tree);
+    Put(out_, "\n");
+    anyFound = anyFound || !hits.empty();
+    line.clear();
+    if (c == EOF) break;
+  }
+  if (std::ferror(in_)) {
+    Say(IDS_CLI_SEARCH_STDIN);
+    return kCliFailed;
+  }
+  return anyFound ? kCliOk : kCliFailed;
 }
 
 // ---- check ----

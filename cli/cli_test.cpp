@@ -459,7 +459,7 @@ TEST_F(CliTest, HelpVersionAndAFolderWithoutCatalogue) {
   Result help = Run({"--help"}, "", false);
   EXPECT_EQ(help.code, kCliOk);
   for (const char* word : {"list", "tree [--counts]", "show NUM\xC3\x89RO", "resave", "check",
-                           "memo set", "--utf8", "-C DOSSIER"}) {
+                           "memo set", "search [--in LIEUX] MOTS", "--utf8", "-C DOSSIER"}) {
     EXPECT_TRUE(Has(help.out, word)) << word;
   }
   Result version = Run({"--version"}, "", false);
@@ -473,6 +473,106 @@ TEST_F(CliTest, HelpVersionAndAFolderWithoutCatalogue) {
     EXPECT_EQ(r.err, "Fichier Gourmix.Idx absent du r\xC3\xA9pertoire courant\n");
   }
   EXPECT_FALSE(fs::exists(dir_ / "Gourmix.Idx"));  // resave made nothing up
+}
+
+// ---- search ----
+
+TEST_F(CliTest, SearchPrintsRecipesAsListDoesBestFirstAndExitsByWhatItFound) {
+  const std::vector<std::string> listed = Lines(Run({"list"}).out);
+  auto listLine = [&listed](const std::string& id) {
+    for (const std::string& l : listed) {
+      if (l.compare(0, id.size() + 1, id + "\t") == 0) return l;
+    }
+    return std::string();
+  };
+  Result r = Run({"search", "POIREAU"});
+  ASSERT_EQ(r.code, kCliOk) << r.err;
+  std::vector<std::string> lines = Lines(r.out);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], listLine("1009"));  // "Flamiche aux poireaux": its title holds the word
+  for (const std::string& l : lines) EXPECT_NE(std::find(listed.begin(), listed.end(), l), listed.end()) << l;
+
+  // The words of the command line form one query; a phrase is quoted.
+  EXPECT_EQ(Lines(Run({"search", "tarte", "pommes"}).out).at(0), listLine("1037"));
+  EXPECT_EQ(Run({"search", "\"tarte aux pommes\""}).out, listLine("1037") + "\n");
+  EXPECT_EQ(Run({"search", "--in", "titles", "tarte"}).out,
+            listLine("1038") + "\n" + listLine("1039") + "\n" + listLine("1037") + "\n");
+
+  Result none = Run({"search", "poiraux"});
+  EXPECT_EQ(none.code, kCliFailed);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(Lines(none.err), (std::vector<std::string>{
+                                 "Aucune recette trouv\xC3\xA9" "e pour \xC2\xAB poiraux \xC2\xBB.",
+                                 "Vouliez-vous dire : poireaux, poireau, coraux ?"}));
+  EXPECT_EQ(Run({"search", "zqxjw"}).err,
+            "Aucune recette trouv\xC3\xA9" "e pour \xC2\xAB zqxjw \xC2\xBB.\n");  // nothing close
+}
+
+TEST_F(CliTest, SearchReadsQueriesFromStandardInputAndInUtf8) {
+  Result many = Run({"search", "-"}, "tarte pommes\r\n\nzqxjw\npoireau\n - \n\"aux pommes");
+  EXPECT_EQ(many.code, kCliOk);
+  const std::string apples = Run({"search", "tarte", "pommes"}).out;
+  const std::string leeks = Run({"search", "poireau"}).out;
+  const std::string phrase = Run({"search", "\"aux pommes"}).out;
+  EXPECT_EQ(many.out, apples + "\n" + "\n" + "\n" + leeks + "\n" + "\n" + phrase + "\n");
+  EXPECT_TRUE(Has(many.err, "zqxjw"));
+  EXPECT_EQ(Run({"search", "-"}, "zqxjw\n").code, kCliFailed);  // nothing found at all
+
+  Result utf8 = Run({"--utf8", "search", "cr\xC3\xA8me", "fra\xC3\xAE" "che"});
+  ASSERT_EQ(utf8.code, kCliOk) << utf8.err;
+  EXPECT_EQ(utf8.out, Cp1252ToUtf8(Run({"search", "creme", "fraiche"}).out));
+  EXPECT_EQ(Run({"--utf8", "search", "\xC3"}).code, kCliUsage);  // not UTF-8
+}
+
+TEST_F(CliTest, SearchFindsMemosAndCopesWithMissingOrDamagedFiles) {
+  ASSERT_EQ(Run({"memo", "set", "1036", "La recette de grand-tante Odette"}).code, kCliOk);
+  const std::string aligot = Lines(Run({"search", "--in", "titles", "aligot"}).out).at(0);
+  EXPECT_EQ(Run({"search", "--in", "memos", "odette"}).out, aligot + "\n");
+  EXPECT_EQ(Run({"search", "--in", "titles,texts", "odette"}).code, kCliFailed);
+
+  // Without the recipe base, titles and memos are still searched.
+  fs::remove(dir_ / "Gourmix.Dat");
+  EXPECT_EQ(Run({"search", "odette"}).out, aligot + "\n");
+  EXPECT_EQ(Run({"search", "aligot"}).out, aligot + "\n");
+
+  // A damaged memo store is said once, and the search goes on without memos.
+  Put((dir_ / "Gourmix.mem").string(), "garbage, not a record store");
+  Result damaged = Run({"search", "aligot"});
+  EXPECT_EQ(damaged.code, kCliOk);
+  EXPECT_EQ(damaged.out, aligot + "\n");
+  EXPECT_TRUE(Has(damaged.err, "les m\xC3\xA9mos n'ont pas pu \xC3\xAAtre lus")) << damaged.err;
+
+  fs::remove(dir_ / "Gourmix.Idx");
+  Result noIndex = Run({"search", "aligot"});
+  EXPECT_EQ(noIndex.code, kCliFailed);
+  EXPECT_EQ(noIndex.err, "Fichier Gourmix.Idx absent du r\xC3\xA9pertoire courant\n");
+}
+
+TEST_F(CliTest, SearchRefusesBadCommandLines) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case kCases[] = {
+      {{"search"}, "Il manque un argument apr\xC3\xA8s search"},
+      {{"search", "--in", "titles"}, "Il manque un argument apr\xC3\xA8s titles"},
+      {{"search", "--in"}, "Il manque un argument apr\xC3\xA8s --in"},
+      {{"search", "--in", "titles,recipes", "x"}, "\xC2\xAB titles,recipes \xC2\xBB"},
+      {{"search", "--in", "", "x"}, "Valeur incorrecte pour --in"},
+      {{"search", " - ' "}, "ne contient aucun mot"},
+      {{"search", ""}, "ne contient aucun mot"},
+      {{"search", "-", "x"}, "Argument en trop : x"},
+  };
+  for (const Case& c : kCases) {
+    std::vector<std::string> args = c.args;
+    Result r = Run(args);
+    EXPECT_EQ(r.code, kCliUsage) << c.message;
+    EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  std::string huge;
+  while (huge.size() < 10000) huge += "tarte \"aux pommes\" ";
+  EXPECT_EQ(Run({"search", huge}).code, kCliOk);
 }
 
 }  // namespace

@@ -192,6 +192,30 @@
 #define IDS_CLI_CHECK_SOUND     3060
 #define IDS_CLI_CHECK_PROBLEMS  3061
 
+// Search inside recipes: the main window's command and dialog, the command line's messages.
+#define IDD_SEARCH              130
+#define IDC_SEARCH_WORDS        1100   // the words to look for
+#define IDC_SEARCH_IN_TITLES    1101
+#define IDC_SEARCH_IN_TEXTS     1102
+#define IDC_SEARCH_IN_MEMOS     1103
+#define IDC_SEARCH_STATUS       1104   // what the last search gave, or why it gave nothing
+#define IDM_SEARCH              40100  // toolbar, Ctrl+F and F3; its tooltip is string 40100
+#define IDR_SEARCH_KEYS         130    // the main window's accelerators
+#define IDS_FOUND_PLURAL        70     // label 1013 after a search: "%d recettes trouvées"
+#define IDS_FOUND_SINGULAR      71     // zero or one
+#define IDS_SEARCH_NONE         72     // the dialog: nothing found
+#define IDS_SEARCH_SUGGEST      73     // the dialog: nothing found, with close words
+#define IDS_SEARCH_NO_WORD      74     // the dialog: the text holds no word
+#define IDS_SEARCH_NO_SCOPE     75     // the dialog: no place to look in is ticked
+#define IDS_GAUGE_SEARCH        76     // gauge title while the recipes are indexed
+#define IDS_CLI_SEARCH_NONE     3140
+#define IDS_CLI_SEARCH_SUGGEST  3141
+#define IDS_CLI_SEARCH_NO_WORD  3142
+#define IDS_CLI_SEARCH_BAD_SCOPE 3143
+#define IDS_CLI_SEARCH_NO_MEMOS 3144
+#define IDS_CLI_SEARCH_BAD_UTF8 3145
+#define IDS_CLI_SEARCH_STDIN    3146
+
 // Private window messages, numbered from WM_USER (1024). In a dialog, WM_USER + 1 and + 2 are
 // also DM_SETDEFID and DM_REPOSITION: a dialog procedure that handles one returns TRUE, or the
 // dialog manager acts on it too (a DM_SETDEFID with wParam 0 takes the default from OK).

@@ -1,0 +1,741 @@
+#include "search/search_index.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "platform/fileio.h"
+#include "search/recipe_texts.h"
+#include "search/words.h"
+#include "vlr/vlr_format.h"
+
+namespace search {
+namespace {
+
+// The fields of a posting share their bits with the scope: title 1, text 2, memo 4.
+constexpr uint8_t kTitleBit = kInTitles;
+constexpr uint8_t kTextBit = kInTexts;
+constexpr uint8_t kMemoBit = kInMemos;
+
+constexpr uint32_t kMostCountedWords = 65535;
+
+void PutVarint(std::vector<uint8_t>* out, uint32_t v) {
+  while (v >= 0x80) {
+    out->push_back(static_cast<uint8_t>(v | 0x80));
+    v >>= 7;
+  }
+  out->push_back(static_cast<uint8_t>(v));
+}
+
+inline uint32_t GetVarint(const uint8_t*& p) {
+  uint32_t v = *p & 0x7F;
+  for (int shift = 7; *p++ & 0x80; shift += 7) v |= static_cast<uint32_t>(*p & 0x7F) << shift;
+  return v;
+}
+
+inline bool HasPrefix(const char* word, size_t n, const std::string& prefix) {
+  return n >= prefix.size() && std::memcmp(word, prefix.data(), prefix.size()) == 0;
+}
+
+// One term's share of a recipe's score. n: recipes whose text holds the term; total: recipes;
+// words: the recipe's text words; average: text words per recipe.
+double Bm25(uint32_t tf, uint32_t n, uint32_t total, uint32_t words, double average) {
+  constexpr double k1 = 1.2;
+  constexpr double b = 0.75;
+  const double idf = std::log(1.0 + (total - n + 0.5) / (n + 0.5));
+  const double norm = k1 * (1.0 - b + b * words / average);
+  return idf * tf * (k1 + 1.0) / (tf + norm);
+}
+
+double AverageWords(uint64_t totalWords, uint32_t count) {
+  return count == 0 || totalWords == 0 ? 1.0 : static_cast<double>(totalWords) / count;
+}
+
+// Interns folded words during a build: an open-addressing table over the words' bytes.
+class Interner {
+ public:
+  Interner() : slots_(1 << 14, 0) {}
+  uint32_t Id(const std::string& w) {
+    const uint32_t h = Hash(w);
+    size_t mask = slots_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      const uint32_t slot = slots_[i];
+      if (slot == 0) {
+        const uint32_t id = static_cast<uint32_t>(start_.size());
+        start_.push_back(static_cast<uint32_t>(chars_.size()));
+        length_.push_back(static_cast<uint32_t>(w.size()));
+        hash_.push_back(h);
+        chars_.insert(chars_.end(), w.begin(), w.end());
+        slots_[i] = id + 1;
+        if (start_.size() * 2 > slots_.size()) Grow();
+        return id;
+      }
+      const uint32_t id = slot - 1;
+      if (hash_[id] == h && length_[id] == w.size() &&
+          std::memcmp(chars_.data() + start_[id], w.data(), w.size()) == 0) {
+        return id;
+      }
+    }
+  }
+  size_t Size() const { return start_.size(); }
+  const char* Chars(uint32_t id) const { return chars_.data() + start_[id]; }
+  uint32_t Length(uint32_t id) const { return length_[id]; }
+
+ private:
+  static uint32_t Hash(const std::string& w) {
+    uint32_t h = 2166136261u;
+    for (unsigned char c : w) h = (h ^ c) * 16777619u;
+    return h;
+  }
+  void Grow() {
+    std::vector<uint32_t> bigger(slots_.size() * 2, 0);
+    const size_t mask = bigger.size() - 1;
+    for (uint32_t id = 0; id < start_.size(); ++id) {
+      size_t i = hash_[id] & mask;
+      while (bigger[i] != 0) i = (i + 1) & mask;
+      bigger[i] = id + 1;
+    }
+    slots_.swap(bigger);
+  }
+  std::vector<uint32_t> slots_;
+  std::vector<uint32_t> start_, length_, hash_;
+  std::vector<char> chars_;
+};
+
+template <typename T>
+size_t Bytes(const std::vector<T>& v) {
+  return v.capacity() * sizeof(T);
+}
+
+}  // namespace
+
+// ---- memos ----
+
+VlrStatus MemoWords::Load(const char* store) {
+  Clear();
+  VlrStatus status = kVlrOk;
+  VlrFile* file = VlrOpen(store, "rb", &status);
+  if (!file) return status == kVlrOpenFailed && !fileio::Exists(store) ? kVlrOk : status;
+  std::vector<char> buffer(static_cast<size_t>(vlr::kMaxRecordLimit));
+  const uint32_t end = file->count < file->capacity ? file->count : file->capacity;
+  for (uint32_t i = 0; i < end && status == kVlrOk; ++i) {
+    const VlrEntry& entry = file->directory[i];
+    if (!(entry.flags & vlr::kFlagInUse) || texts_.count(entry.key)) continue;
+    VlrRecord record = {0, buffer.data(), vlr::kMaxRecordLimit};
+    status = VlrRead(file, &record, static_cast<int32_t>(i));
+    if (status == kVlrOk) Set(entry.key, buffer.data(), static_cast<size_t>(record.length));
+  }
+  VlrClose(file);
+  if (status != kVlrOk) Clear();
+  return status;
+}
+
+void MemoWords::Set(uint32_t id, const char* text, size_t n) {
+  std::string folded;
+  auto old = texts_.find(id);
+  if (old != texts_.end()) {
+    ForEachWord(old->second.data(), old->second.size(), folded,
+                [&](const std::string& w, size_t, size_t) {
+                  auto it = words_.find(w);
+                  if (it != words_.end()) {
+                    it->second.erase(id);
+                    if (it->second.empty()) words_.erase(it);
+                  }
+                  return true;
+                });
+    texts_.erase(old);
+  }
+  if (text) {
+    const void* nul = std::memchr(text, '\0', n);
+    if (nul) n = static_cast<size_t>(static_cast<const char*>(nul) - text);
+  }
+  if (!text || n == 0) return;
+  const std::string& stored = texts_[id] = std::string(text, n);
+  ForEachWord(stored.data(), stored.size(), folded, [&](const std::string& w, size_t, size_t) {
+    words_[w].insert(id);
+    return true;
+  });
+}
+
+void MemoWords::Clear() {
+  texts_.clear();
+  words_.clear();
+}
+
+const std::string* MemoWords::Text(uint32_t id) const {
+  auto it = texts_.find(id);
+  return it == texts_.end() ? nullptr : &it->second;
+}
+
+void MemoWords::IdsWithPrefix(const std::string& prefix, std::set<uint32_t>* ids) const {
+  for (auto it = words_.lower_bound(prefix); it != words_.end(); ++it) {
+    if (!HasPrefix(it->first.data(), it->first.size(), prefix)) break;
+    ids->insert(it->second.begin(), it->second.end());
+  }
+}
+
+size_t MemoWords::MemoryBytes() const {
+  size_t bytes = 0;
+  // Node and bucket overheads of the standard containers, roughly.
+  for (const auto& [id, text] : texts_) bytes += 48 + text.capacity();
+  for (const auto& [word, ids] : words_) bytes += 64 + word.capacity() + 40 * ids.size();
+  return bytes;
+}
+
+// ---- the index ----
+
+void SearchIndex::Clear() {
+  entries_ = nullptr;
+  count_ = 0;
+  textBytes_ = 0;
+  unreadable_ = 0;
+  totalWords_ = 0;
+  order_ = {};
+  length_ = {};
+  byId_ = {};
+  vocab_ = {};
+  vocabStart_ = {};
+  postings_ = {};
+  postStart_ = {};
+  stamp_ = {};
+  stamp2_ = {};
+  tf_ = {};
+  tf2_ = {};
+  titleTerms_ = {};
+  mask_ = {};
+  mask2_ = {};
+  score_ = {};
+  epoch_ = 0;
+}
+
+void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgress progress,
+                        void* context) {
+  Clear();
+  entries_ = entries;
+  count_ = count;
+  order_.reserve(count);
+  length_.reserve(count);
+
+  // Postings grow per word while the recipes go by in ordinal order, so the ordinal deltas
+  // are never negative; words are sorted once at the end.
+  Interner words;
+  std::vector<std::vector<uint8_t>> lists;
+  std::vector<uint32_t> last;   // per word: ordinal + 1 of its latest posting
+  std::vector<uint32_t> seen;   // per word: ordinal + 1 of the recipe that holds it now
+  std::vector<uint32_t> tf;
+  std::vector<uint8_t> fields;
+  std::vector<uint32_t> touched;
+  std::string folded;
+
+  auto note = [&](const std::string& w, uint8_t field, uint32_t ordinal) {
+    const uint32_t id = words.Id(w);
+    if (id == lists.size()) {
+      lists.emplace_back();
+      last.push_back(0);
+      seen.push_back(0);
+      tf.push_back(0);
+      fields.push_back(0);
+    }
+    if (seen[id] != ordinal + 1) {
+      seen[id] = ordinal + 1;
+      tf[id] = 0;
+      fields[id] = 0;
+      touched.push_back(id);
+    }
+    fields[id] |= field;
+    if (field == kTextBit) ++tf[id];
+  };
+
+  ForEachRecipeText(
+      entries, count,
+      [&](uint32_t entry, const char* text, size_t n) {
+        const uint32_t ordinal = static_cast<uint32_t>(order_.size());
+        order_.push_back(entry);
+        touched.clear();
+        const char* title = entries[entry].title ? entries[entry].title : "";
+        ForEachWord(title, std::strlen(title), folded, [&](const std::string& w, size_t, size_t) {
+          note(w, kTitleBit, ordinal);
+          return true;
+        });
+        uint32_t textWords = 0;
+        if (text) {
+          textBytes_ += n;
+          ForEachWord(text, n, folded, [&](const std::string& w, size_t, size_t) {
+            note(w, kTextBit, ordinal);
+            ++textWords;
+            return true;
+          });
+        } else {
+          ++unreadable_;
+        }
+        if (textWords > kMostCountedWords) textWords = kMostCountedWords;
+        length_.push_back(static_cast<uint16_t>(textWords));
+        totalWords_ += textWords;
+        for (uint32_t id : touched) {
+          PutVarint(&lists[id], ordinal + 1 - last[id]);
+          PutVarint(&lists[id], tf[id] << 2 | fields[id]);
+          last[id] = ordinal + 1;
+        }
+      },
+      [&](uint32_t done) {
+        if (progress) progress(context, done, count);
+      });
+  if (progress) progress(context, count, count);
+
+  // Sorted vocabulary, postings in the same order, one block each.
+  std::vector<uint32_t> sorted(words.Size());
+  for (uint32_t i = 0; i < sorted.size(); ++i) sorted[i] = i;
+  std::sort(sorted.begin(), sorted.end(), [&words](uint32_t a, uint32_t b) {
+    const size_t la = words.Length(a), lb = words.Length(b);
+    const int c = std::memcmp(words.Chars(a), words.Chars(b), std::min(la, lb));
+    return c != 0 ? c < 0 : la < lb;
+  });
+  size_t vocabBytes = 0, postingBytes = 0;
+  for (uint32_t id : sorted) {
+    vocabBytes += words.Length(id);
+    postingBytes += lists[id].size();
+  }
+  vocab_.reserve(vocabBytes);
+  postings_.reserve(postingBytes);
+  vocabStart_.reserve(sorted.size() + 1);
+  postStart_.reserve(sorted.size() + 1);
+  for (uint32_t id : sorted) {
+    vocabStart_.push_back(static_cast<uint32_t>(vocab_.size()));
+    postStart_.push_back(static_cast<uint32_t>(postings_.size()));
+    vocab_.insert(vocab_.end(), words.Chars(id), words.Chars(id) + words.Length(id));
+    postings_.insert(postings_.end(), lists[id].begin(), lists[id].end());
+    std::vector<uint8_t>().swap(lists[id]);
+  }
+  vocabStart_.push_back(static_cast<uint32_t>(vocab_.size()));
+  postStart_.push_back(static_cast<uint32_t>(postings_.size()));
+
+  byId_.reserve(count);
+  for (uint32_t ordinal = 0; ordinal < count; ++ordinal) {
+    byId_.emplace_back(entries[order_[ordinal]].recipeId, ordinal);
+  }
+  std::sort(byId_.begin(), byId_.end());
+}
+
+void SearchIndex::Range(const std::string& prefix, size_t* lo, size_t* hi) const {
+  const size_t n = VocabularySize();
+  auto less = [this](size_t i, const std::string& p) {
+    const size_t len = vocabStart_[i + 1] - vocabStart_[i];
+    const int c = std::memcmp(vocab_.data() + vocabStart_[i], p.data(), std::min(len, p.size()));
+    return c != 0 ? c < 0 : len < p.size();
+  };
+  size_t a = 0, b = n;
+  while (a < b) {  // first word not below prefix
+    const size_t m = a + (b - a) / 2;
+    if (less(m, prefix)) a = m + 1;
+    else b = m;
+  }
+  *lo = a;
+  size_t c = a;
+  b = n;
+  while (c < b) {  // first word past those beginning with prefix
+    const size_t m = c + (b - c) / 2;
+    const size_t len = vocabStart_[m + 1] - vocabStart_[m];
+    if (HasPrefix(vocab_.data() + vocabStart_[m], len, prefix)) c = m + 1;
+    else b = m;
+  }
+  *hi = c;
+}
+
+// For every recipe that has a word beginning with prefix in a field of scope: stamp = epoch,
+// mask = its fields holding such a word, tf = how many text words begin with prefix; each
+// recipe goes once into touched. Returns how many recipes have one in their text.
+uint32_t SearchIndex::Collect(const std::string& prefix, unsigned scope, uint32_t epoch,
+                              uint32_t* stamp, uint8_t* mask, uint32_t* tf,
+                              std::vector<uint32_t>* touched) const {
+  uint32_t inText = 0;
+  auto mark = [&](uint32_t ordinal, uint8_t fields, uint32_t count) {
+    if (stamp[ordinal] != epoch) {
+      stamp[ordinal] = epoch;
+      mask[ordinal] = 0;
+      tf[ordinal] = 0;
+      touched->push_back(ordinal);
+    }
+    if ((fields & kTextBit) && !(mask[ordinal] & kTextBit)) ++inText;
+    mask[ordinal] |= fields;
+    tf[ordinal] += count;
+  };
+  const uint8_t wanted = static_cast<uint8_t>(scope & (kTitleBit | kTextBit));
+  if (wanted) {
+    size_t lo, hi;
+    Range(prefix, &lo, &hi);
+    for (size_t w = lo; w < hi; ++w) {
+      const uint8_t* p = postings_.data() + postStart_[w];
+      const uint8_t* end = postings_.data() + postStart_[w + 1];
+      uint32_t ordinal1 = 0;  // ordinal + 1
+      while (p < end) {
+        ordinal1 += GetVarint(p);
+        const uint32_t v = GetVarint(p);
+        const uint8_t fields = static_cast<uint8_t>(v & 3) & wanted;
+        if (fields) mark(ordinal1 - 1, fields, (fields & kTextBit) ? v >> 2 : 0);
+      }
+    }
+  }
+  if (scope & kMemoBit) {
+    std::set<uint32_t> ids;
+    memos_.IdsWithPrefix(prefix, &ids);
+    for (uint32_t id : ids) {
+      auto it = std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, 0u));
+      for (; it != byId_.end() && it->first == id; ++it) mark(it->second, kMemoBit, 0);
+    }
+  }
+  return inText;
+}
+
+std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
+  std::vector<Hit> hits;
+  scope &= kInEverything;
+  if (query.terms.empty() || count_ == 0 || scope == 0) return hits;
+  MakeScratch();
+  const double average = AverageWords(totalWords_, count_);
+  std::vector<uint32_t> candidates;
+  std::vector<uint32_t> touched, other;
+  SliceReader reader;
+  for (size_t k = 0; k < query.terms.size(); ++k) {
+    const QueryTerm& term = query.terms[k];
+    const uint32_t epoch = ++epoch_;
+    touched.clear();
+    uint32_t inText =
+        Collect(term.words[0], scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
+    const bool phrase = term.words.size() > 1;
+    if (phrase) {
+      // A candidate keeps the fields that hold every word of the phrase; the order is checked
+      // on the words themselves below.
+      for (size_t j = 1; j < term.words.size(); ++j) {
+        const uint32_t e2 = ++epoch_;
+        other.clear();
+        Collect(term.words[j], scope, e2, stamp2_.data(), mask2_.data(), tf2_.data(), &other);
+        for (uint32_t o : touched) mask_[o] &= stamp2_[o] == e2 ? mask2_[o] : 0;
+      }
+      inText = 0;
+      for (uint32_t o : touched) inText += (mask_[o] & kTextBit) ? 1 : 0;
+      // Ordinals follow the recipe bases: in their order, the texts are read front to back.
+      if (k == 0) std::sort(touched.begin(), touched.end());
+    }
+    // Phrases are checked on the words themselves, only for recipes still in the running.
+    auto matches = [&](uint32_t o) {
+      if (stamp_[o] != epoch || !(mask_[o] & scope)) return false;
+      if (!phrase) return true;
+      const RecipeEntry& e = entries_[order_[o]];
+      uint8_t found = 0;
+      if ((mask_[o] & kTitleBit) && e.title && CountMatches(term, e.title, std::strlen(e.title))) {
+        found |= kTitleBit;
+      }
+      size_t n = 0;
+      const char* text = (mask_[o] & kTextBit) ? reader.Text(e, &n) : nullptr;
+      if (text) {
+        tf_[o] = CountMatches(term, text, n);
+        if (tf_[o]) found |= kTextBit;
+      }
+      if (mask_[o] & kMemoBit) {
+        const std::string* memo = memos_.Text(e.recipeId);
+        if (memo && CountMatches(term, memo->data(), memo->size())) found |= kMemoBit;
+      }
+      mask_[o] = found;
+      return found != 0;
+    };
+    std::vector<uint32_t> next;
+    const std::vector<uint32_t>& from = k == 0 ? touched : candidates;
+    for (uint32_t o : from) {
+      if (!matches(o)) continue;
+      if (k == 0) {
+        titleTerms_[o] = 0;
+        score_[o] = 0;
+      }
+      if (mask_[o] & kTitleBit) ++titleTerms_[o];
+      if (mask_[o] & kTextBit) score_[o] += Bm25(tf_[o], inText, count_, length_[o], average);
+      next.push_back(o);
+    }
+    candidates.swap(next);
+    if (candidates.empty()) return hits;
+  }
+  hits.reserve(candidates.size());
+  for (uint32_t o : candidates) hits.push_back(Hit{order_[o], titleTerms_[o], score_[o]});
+  RankHits(&hits);
+  return hits;
+}
+
+void SearchIndex::MakeScratch() const {
+  if (stamp_.size() == count_) return;
+  stamp_.assign(count_, 0);
+  stamp2_.assign(count_, 0);
+  tf_.assign(count_, 0);
+  tf2_.assign(count_, 0);
+  titleTerms_.assign(count_, 0);
+  mask_.assign(count_, 0);
+  mask2_.assign(count_, 0);
+  score_.assign(count_, 0);
+}
+
+void RankHits(std::vector<Hit>* hits) {
+  std::sort(hits->begin(), hits->end(), [](const Hit& a, const Hit& b) {
+    if (a.titleTerms != b.titleTerms) return a.titleTerms > b.titleTerms;
+    if (a.score != b.score) return a.score > b.score;
+    return a.entry < b.entry;
+  });
+}
+
+size_t SearchIndex::MemoryBytes() const {
+  return Bytes(order_) + Bytes(length_) + Bytes(byId_) + Bytes(vocab_) + Bytes(vocabStart_) +
+         Bytes(postings_) + Bytes(postStart_) + Bytes(stamp_) + Bytes(stamp2_) + Bytes(tf_) + Bytes(tf2_) +
+         Bytes(titleTerms_) + Bytes(mask_) + Bytes(mask2_) + Bytes(score_) +
+         memos_.MemoryBytes();
+}
+
+// ---- suggestions ----
+
+namespace {
+
+// Levenshtein distance of a and b when it is at most `most`, otherwise most + 1.
+size_t BoundedDistance(const char* a, size_t na, const char* b, size_t nb, size_t most) {
+  if ((na > nb ? na - nb : nb - na) > most) return most + 1;
+  std::vector<size_t> row(nb + 1), prev(nb + 1);
+  for (size_t j = 0; j <= nb; ++j) prev[j] = j;
+  for (size_t i = 1; i <= na; ++i) {
+    row[0] = i;
+    size_t best = row[0];
+    for (size_t j = 1; j <= nb; ++j) {
+      const size_t sub = prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+      row[j] = std::min({sub, prev[j] + 1, row[j - 1] + 1});
+      best = std::min(best, row[j]);
+    }
+    if (best > most) return most + 1;
+    row.swap(prev);
+  }
+  return std::min(prev[nb], most + 1);
+}
+
+}  // namespace
+
+bool SearchIndex::WordMatchesIn(const std::string& word, unsigned scope) const {
+  const uint32_t epoch = ++epoch_;
+  std::vector<uint32_t> touched;
+  Collect(word, scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
+  return !touched.empty();
+}
+
+std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope,
+                                              size_t most) const {
+  struct Candidate {
+    size_t distance;
+    size_t recipes;
+    std::string word;
+  };
+  std::vector<Candidate> found;
+  scope &= kInEverything;
+  if (scope == 0 || count_ == 0) return {};
+  MakeScratch();
+  constexpr size_t kMostEdits = 2;
+  for (const QueryTerm& term : query.terms) {
+    for (const std::string& q : term.words) {
+      if (WordMatchesIn(q, scope)) continue;
+      auto consider = [&](const char* w, size_t n) {
+        const size_t d = BoundedDistance(q.data(), q.size(), w, n, kMostEdits);
+        // A word of which no letter is kept is no correction ("a" for "zut").
+        if (d > kMostEdits || d >= n) return;
+        std::string word(w, n);
+        for (const Candidate& c : found) {
+          if (c.word == word) return;
+        }
+        const uint32_t epoch = ++epoch_;
+        std::vector<uint32_t> touched;
+        Collect(word, scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
+        if (!touched.empty()) found.push_back(Candidate{d, touched.size(), std::move(word)});
+      };
+      if (scope & (kTitleBit | kTextBit)) {
+        for (size_t i = 0; i < VocabularySize(); ++i) {
+          consider(vocab_.data() + vocabStart_[i], vocabStart_[i + 1] - vocabStart_[i]);
+        }
+      }
+      if (scope & kMemoBit) {
+        for (const auto& [w, ids] : memos_.Words()) consider(w.data(), w.size());
+      }
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.distance != b.distance) return a.distance < b.distance;
+    if (a.recipes != b.recipes) return a.recipes > b.recipes;
+    return a.word < b.word;
+  });
+  std::vector<std::string> words;
+  for (size_t i = 0; i < found.size() && i < most; ++i) words.push_back(found[i].word);
+  return words;
+}
+
+// ---- one query without an index ----
+
+namespace {
+
+// The folded words of one field, back to back.
+struct FieldWords {
+  std::string chars;
+  std::vector<uint32_t> start;  // one more than words
+  void Fill(const char* s, size_t n) {
+    chars.clear();
+    start.clear();
+    std::string folded;
+    ForEachWord(s, n, folded, [&](const std::string& w, size_t, size_t) {
+      start.push_back(static_cast<uint32_t>(chars.size()));
+      chars += w;
+      return true;
+    });
+    start.push_back(static_cast<uint32_t>(chars.size()));
+  }
+  size_t Count() const { return start.size() - 1; }
+  bool Begins(size_t i, const std::string& p) const {
+    return HasPrefix(chars.data() + start[i], start[i + 1] - start[i], p);
+  }
+  uint32_t Matches(const QueryTerm& t) const {
+    const size_t k = t.words.size();
+    uint32_t c = 0;
+    for (size_t i = 0; i + k <= Count(); ++i) {
+      size_t j = 0;
+      while (j < k && Begins(i + j, t.words[j])) ++j;
+      c += j == k ? 1 : 0;
+    }
+    return c;
+  }
+};
+
+// A text folded in one pass: each word folded, a NUL before every word and after the last, so
+// that "a word begins with p" is "the bytes hold NUL p".
+struct FoldedText {
+  std::vector<char> bytes;
+  size_t size = 0;
+  uint32_t words = 0;
+  void Fill(const char* s, size_t n) {
+    if (bytes.size() < 2 * n + 2) bytes.resize(2 * n + 2);
+    char* out = bytes.data();
+    *out++ = '\0';
+    words = 0;
+    bool inWord = false;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t len = kFoldTable.length[p[i]];
+      if (len == 0) {
+        if (inWord) *out++ = '\0';
+        inWord = false;
+        continue;
+      }
+      if (!inWord) ++words;
+      inWord = true;
+      *out++ = kFoldTable.folded[p[i]][0];
+      if (len == 2) *out++ = kFoldTable.folded[p[i]][1];
+    }
+    if (inWord) *out++ = '\0';
+    size = static_cast<size_t>(out - bytes.data());
+  }
+  // needle: NUL and the folded prefix (at least one letter); from: a NUL of the bytes.
+  const char* Find(const std::string& needle, const char* from) const {
+    // The first letter is rarer than the NULs: look for it, then check around it.
+    const char* end = bytes.data() + size;
+    const size_t rest = needle.size() - 1;
+    for (const char* at = from + 1; at + rest <= end;) {
+      at = static_cast<const char*>(std::memchr(at, needle[1], static_cast<size_t>(end - at)));
+      if (!at || at + rest > end) return nullptr;
+      if (at[-1] == '\0' && std::memcmp(at, needle.data() + 1, rest) == 0) return at - 1;
+      ++at;
+    }
+    return nullptr;
+  }
+  bool Holds(const std::string& needle) const { return Find(needle, bytes.data()) != nullptr; }
+  uint32_t CountWords(const std::string& needle) const {
+    uint32_t c = 0;
+    for (const char* at = bytes.data(); (at = Find(needle, at)) != nullptr; at += needle.size()) ++c;
+    return c;
+  }
+};
+
+}  // namespace
+
+std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const MemoWords& memos,
+                            const Query& query, unsigned scope) {
+  std::vector<Hit> hits;
+  scope &= kInEverything;
+  if (query.terms.empty() || count == 0 || scope == 0) return hits;
+  const size_t terms = query.terms.size();
+  std::vector<std::vector<std::string>> needles(terms);
+  for (size_t k = 0; k < terms; ++k) {
+    for (const std::string& w : query.terms[k].words) needles[k].push_back('\0' + w);
+  }
+  struct Found {
+    uint32_t entry;
+    uint32_t titleTerms;
+    uint32_t words;
+    std::vector<uint32_t> tf;  // per term; 0 when the text does not hold it
+  };
+  std::vector<Found> found;
+  std::vector<uint32_t> inText(terms, 0);
+  uint64_t totalWords = 0;
+  FoldedText folded;
+  FieldWords title, textWords, memo;
+  std::vector<uint8_t> every(terms);
+  std::vector<uint32_t> tf(terms);
+
+  ForEachRecipeText(
+      entries, count,
+      [&](uint32_t entry, const char* s, size_t n) {
+        folded.Fill(s ? s : "", s ? n : 0);
+        const uint32_t words = std::min<uint32_t>(folded.words, kMostCountedWords);
+        totalWords += words;
+        // Recipes whose text holds every word of a term, for the term's weight.
+        for (size_t k = 0; k < terms; ++k) {
+          bool all = true;
+          for (const std::string& needle : needles[k]) all = all && folded.Holds(needle);
+          every[k] = all;
+          if (all) ++inText[k];
+        }
+        const RecipeEntry& e = entries[entry];
+        bool titleFilled = false, textFilled = false, memoFilled = false;
+        const std::string* m = (scope & kMemoBit) ? memos.Text(e.recipeId) : nullptr;
+        uint32_t titleTerms = 0;
+        for (size_t k = 0; k < terms; ++k) {
+          const QueryTerm& term = query.terms[k];
+          tf[k] = 0;
+          if ((scope & kTextBit) && every[k]) {
+            if (term.words.size() == 1) {
+              tf[k] = folded.CountWords(needles[k][0]);
+            } else {
+              if (!textFilled) textWords.Fill(s ? s : "", s ? n : 0);
+              textFilled = true;
+              tf[k] = textWords.Matches(term);
+            }
+          }
+          bool inTitle = false;
+          if (scope & kTitleBit) {
+            if (!titleFilled) title.Fill(e.title ? e.title : "", e.title ? std::strlen(e.title) : 0);
+            titleFilled = true;
+            inTitle = title.Matches(term) > 0;
+          }
+          bool inMemo = false;
+          if (m && !inTitle && tf[k] == 0) {
+            if (!memoFilled) memo.Fill(m->data(), m->size());
+            memoFilled = true;
+            inMemo = memo.Matches(term) > 0;
+          }
+          if (!inTitle && tf[k] == 0 && !inMemo) return;
+          titleTerms += inTitle ? 1 : 0;
+        }
+        found.push_back(Found{entry, titleTerms, words, tf});
+      },
+      [](uint32_t) {});
+
+  const double average = AverageWords(totalWords, count);
+  hits.reserve(found.size());
+  for (const Found& f : found) {
+    double score = 0;
+    for (size_t k = 0; k < terms; ++k) {
+      if (f.tf[k]) score += Bm25(f.tf[k], inText[k], count, f.words, average);
+    }
+    hits.push_back(Hit{f.entry, f.titleTerms, score});
+  }
+  RankHits(&hits);
+  return hits;
+}
+
+}  // namespace search
