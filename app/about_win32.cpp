@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include "resources/strings.h"
 #include "resources/text_helpers_win32.h"
+#include "saucelins_version.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ void SetItemText(HWND box, int controlId, unsigned stringId) {
 void OnInitDialog(HWND box) {
   SetItemTextFromString(box, IDC_ABOUT_BUILD, IDS_BUILD, reinterpret_cast<LPARAM>(BuildDateText()));
   SetItemTextFromString(box, IDC_ABOUT_PROGRAM, IDS_PROGRAM, 0);
-  SetItemTextFromString(box, IDC_ABOUT_VERSION, IDS_VERSION, 0);
+  SetItemTextFromString(box, IDC_ABOUT_VERSION, IDS_VERSION,
+                        reinterpret_cast<LPARAM>(SAUCELINS_VERSION));
   SetItemTextFromString(box, IDC_ABOUT_RECIPES, IDS_RECIPES_BY, 0);
   // Not formats: the notices are set as they are, whatever characters they hold.
   SetItemText(box, IDC_ABOUT_NOTICE, IDS_ABOUT_NOTICE);

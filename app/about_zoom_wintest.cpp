@@ -15,6 +15,7 @@
 #include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
+#include "saucelins_version.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ TEST(AboutBoxWin, ShowsCreditsVersionBuildDateAndNotices) {
 
   EXPECT_EQ(caption, "A Propos de Saucelins et des recettes");
   EXPECT_EQ(program, "Programme Saucelins par T.Brenner");
-  EXPECT_EQ(version, "Version 1.10");
+  EXPECT_EQ(version, "Version " SAUCELINS_VERSION);
   EXPECT_EQ(recipes, "Recettes de Armand FERRUS");
   const std::string label = "Date de Cr\xE9" "ation: ";
   ASSERT_EQ(build.compare(0, label.size(), label), 0) << build;

@@ -31,6 +31,7 @@
 #include "vlr/memo.h"
 #include "vlr/vlr.h"
 #include "vlr/vlr_format.h"
+#include "saucelins_version.h"
 
 namespace {
 
@@ -263,7 +264,8 @@ int Cli::Run(int argc, char** argv) {
       Put(out_, In(kConsole, Text(IDS_CLI_HELP)) + "\n");
       return kCliOk;
     } else if (a == "--version") {
-      Put(out_, Fill(In(kConsole, Text(IDS_CLI_VERSION)), {Console(Text(IDS_VERSION))}) + "\n");
+      const std::string version = Fill(Text(IDS_VERSION), {SAUCELINS_VERSION});
+      Put(out_, Fill(In(kConsole, Text(IDS_CLI_VERSION)), {Console(version)}) + "\n");
       return kCliOk;
     } else if (a.size() > 1 && a[0] == '-') {
       Say(IDS_CLI_UNKNOWN_OPTION, {a});

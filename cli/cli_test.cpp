@@ -14,6 +14,7 @@
 
 #include "app/cp1252.h"
 #include "platform/temp_folder_test.h"
+#include "saucelins_version.h"
 
 namespace fs = std::filesystem;
 
@@ -464,7 +465,7 @@ TEST_F(CliTest, HelpVersionAndAFolderWithoutCatalogue) {
   }
   Result version = Run({"--version"}, "", false);
   EXPECT_EQ(version.code, kCliOk);
-  EXPECT_EQ(version.out, "saucelins-cli, Version 1.10\n");
+  EXPECT_EQ(version.out, "saucelins-cli, Version " SAUCELINS_VERSION "\n");
 
   fs::remove(dir_ / "Gourmix.Idx");
   for (const char* command : {"list", "tree", "resave"}) {

@@ -32,7 +32,7 @@ struct ExpectedString {
 
 const ExpectedString kStrings[] = {
     {1, "Programme Saucelins par T.Brenner"},
-    {2, "Version 1.10"},
+    {2, "Version %s"},
     {3, "Recettes de Armand FERRUS"},
     {4, "Recettes \351crites par A. FERRUS. Prgm Saucelins Par T. Brenner"},
     {5, "Rechercher"},
