@@ -238,10 +238,10 @@ if [ "${1:-}" = --installed-test ]; then
   installed_test
   exit
 fi
-ensure_packages "$PKG_NATIVE $PKG_WINDOWS wixl:wixl msitools:msibuild" || exit 1
+ensure_packages "$PKG_NATIVE $PKG_WINDOWS wixl msitools" || exit 1
 package_all
 if [ $TEST = 1 ]; then
-  ensure_packages "xdotool:xdotool" || exit 1
+  ensure_packages "xdotool" || exit 1
   echo "== Installing the x64 package under Wine"
   start=$(date +%s)
   xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" --installed-test

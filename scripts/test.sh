@@ -4,7 +4,7 @@
 #   bounded time, the Win32 tests and the end-to-end tests under xvfb-run + wine64, and the
 #   i686 release build, and the core suite built 32-bit and run under qemu-i386. Ends with a
 #   summary that says how long each stage took; exits non-zero on any failure.
-# Usage: scripts/test.sh [--only native|asan|fuzz|win64|win32|i386|e2e|bench]...
+# Usage: scripts/test.sh [--only native|asan|fuzz|win64|win32|i386|e2e|package|bench]...
 set -u
 . "$(dirname "$0")/common.sh"
 
@@ -185,6 +185,18 @@ if want e2e && [ -x "$SRC_DIR/scripts/e2e.sh" ]; then
   else
     record e2e FAIL "$(grep -c '^PASS' "$BUILD_ROOT/e2e.log") passed, $(grep -c '^FAIL' "$BUILD_ROOT/e2e.log") failed (log: $BUILD_ROOT/e2e.log)"
     grep '^FAIL' "$BUILD_ROOT/e2e.log" | head
+  fi
+fi
+
+# The Windows packages, and the x64 one installed, used and removed under Wine.
+if want package && [ -x "$SRC_DIR/scripts/package.sh" ]; then
+  begin
+  echo "== Windows packages and the install test"
+  if "$SRC_DIR/scripts/package.sh" --test >"$BUILD_ROOT/package.log" 2>&1; then
+    record package PASS "$(grep -c '^  ok ' "$BUILD_ROOT/package.log") install checks passed; $(grep -E '^saucelins-.*bytes$' "$BUILD_ROOT/package.log" | awk '{printf "%s%s %d KB", sep, $1, $2 / 1024; sep = ", "}')"
+  else
+    record package FAIL "$(grep -c '^  FAIL ' "$BUILD_ROOT/package.log") install checks failed (log: $BUILD_ROOT/package.log)"
+    grep -E '^  FAIL |^package: ' "$BUILD_ROOT/package.log" | head
   fi
 fi
 
