@@ -112,20 +112,62 @@ if want asan && [ $SANITIZED_OK = 1 ]; then
   fi
 fi
 
-if want fuzz && [ $SANITIZED_OK = 1 ]; then
+fuzz_stage() {
   begin
   echo "== Fuzz targets (bounded)"
   FUZZ_BUILD_DIR=$BUILD_ROOT/asan "$SRC_DIR/scripts/fuzz.sh" --seconds "${FUZZ_SECONDS:-20}" >"$BUILD_ROOT/fuzz.run.log" 2>&1
-  rc=$?
+  local rc=$?
   tail -n 12 "$BUILD_ROOT/fuzz.run.log"
-  n=$(grep -c '^fuzz target ' "$BUILD_ROOT/fuzz.run.log" || true)
+  local n; n=$(grep -c '^fuzz target ' "$BUILD_ROOT/fuzz.run.log" || true)
   if [ $rc -eq 0 ]; then record fuzz PASS "$n targets ran without a report"
   else record fuzz FAIL "a target reported (log: $BUILD_ROOT/fuzz.run.log)"; fi
-fi
+}
+
+# The release is 32-bit and cannot run here; the portable core's suite (the command-line tool's
+# tests among it) built 32-bit runs under qemu-i386, a user-mode emulator.
+i386_stage() {
+  begin
+  if BUILD_TARGETS="core_tests saucelins-cli" build_stage i386 toolchain-linux-i386.cmake; then
+    echo "== Core tests, 32-bit, under qemu-i386"
+    local log=$BUILD_ROOT/i386.tests.log rc passed
+    (cd "$BUILD_ROOT/i386" && qemu-i386 ./core_tests) >"$log" 2>&1
+    rc=$?
+    passed=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$log")
+    if [ $rc -eq 0 ] && [ -n "$passed" ]; then
+      record i386 PASS "$passed cases passed under qemu-i386"
+    else
+      record i386 FAIL "core tests failed under qemu-i386 (log: $log)"
+      grep -E '^\[  FAILED  \]' "$log" | head -20
+    fi
+  fi
+}
+
+# Stages that leave a processor idle (the Wine tests, the end-to-end scenarios) have another
+# stage running beside them: in_background NAME FUNCTION starts it with its own summary lines,
+# collect NAME waits for it and adds them.
+declare -A BG_PID
+in_background() {
+  ( SUMMARY=(); FAILED=0; "$2" >"$BUILD_ROOT/$1.stage.log" 2>&1
+    printf '%s\n' "${SUMMARY[@]}" >"$BUILD_ROOT/$1.summary"; exit $FAILED ) &
+  BG_PID[$1]=$!
+}
+collect() {
+  [ -n "${BG_PID[$1]:-}" ] || return 0
+  wait "${BG_PID[$1]}" || FAILED=1
+  cat "$BUILD_ROOT/$1.stage.log"
+  local line
+  while IFS= read -r line; do [ -n "$line" ] && SUMMARY+=("$line"); done <"$BUILD_ROOT/$1.summary"
+  unset "BG_PID[$1]"
+}
+
+FUZZ_PENDING=0
+want fuzz && [ $SANITIZED_OK = 1 ] && FUZZ_PENDING=1
 
 if want win64; then
   begin
   if build_stage win64 toolchain-mingw-x86_64.cmake; then
+    # The fuzz targets run beside the Wine tests, which keep about one processor busy.
+    [ $FUZZ_PENDING = 1 ] && { in_background fuzz fuzz_stage; FUZZ_PENDING=0; }
     echo "== Win32 tests under Wine"
     # A prefix that did not take (the message says which step) stops the command: every Wine
     # stage after it would fail or crawl for the same reason.
@@ -152,29 +194,18 @@ if want win64; then
   fi
 fi
 
+collect fuzz
+[ $FUZZ_PENDING = 1 ] && fuzz_stage
+
 if want win32; then
   # The release: the program and the command-line tool (the test programs run from win64).
   begin
   BUILD_TARGETS="saucelins saucelins-cli" build_stage win32 toolchain-mingw-i686.cmake || true
 fi
 
-# The release is 32-bit and cannot run here; the portable core's suite (the command-line tool's
-# tests among it) built 32-bit runs under qemu-i386, a user-mode emulator.
 if want i386; then
-  begin
-  if BUILD_TARGETS="core_tests saucelins-cli" build_stage i386 toolchain-linux-i386.cmake; then
-    echo "== Core tests, 32-bit, under qemu-i386"
-    log=$BUILD_ROOT/i386.tests.log
-    (cd "$BUILD_ROOT/i386" && qemu-i386 ./core_tests) >"$log" 2>&1
-    rc=$?
-    passed=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$log")
-    if [ $rc -eq 0 ] && [ -n "$passed" ]; then
-      record i386 PASS "$passed cases passed under qemu-i386"
-    else
-      record i386 FAIL "core tests failed under qemu-i386 (log: $log)"
-      grep -E '^\[  FAILED  \]' "$log" | head -20
-    fi
-  fi
+  # One compile job beside the end-to-end scenarios, which mostly wait on Wine.
+  if want e2e; then JOBS=1 in_background i386 i386_stage; else i386_stage; fi
 fi
 
 if want e2e && [ -x "$SRC_DIR/scripts/e2e.sh" ]; then
@@ -199,6 +230,8 @@ if want package && [ -x "$SRC_DIR/scripts/package.sh" ]; then
     grep -E '^  FAIL |^package: ' "$BUILD_ROOT/package.log" | head
   fi
 fi
+
+collect i386
 
 if want bench && [ -x "$SRC_DIR/scripts/bench.sh" ]; then
   begin
