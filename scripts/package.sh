@@ -110,6 +110,7 @@ package_all() {
     die "the two builds do not have the same version (reconfigure them)"
   stage win32 i686-w64-mingw32 "$DIST/stage-x86"
   stage win64 x86_64-w64-mingw32 "$DIST/stage-x64"
+  cp "$BUILD_ROOT/win32/art/program.ico" "$DIST/program.ico"
   rm -f "$DIST"/saucelins-*.msi "$DIST"/saucelins-*.zip "$DIST"/saucelins-*.log
   echo "== Packaging Saucelins $VERSION"
   make_msi "$DIST/stage-x86" x86 "$VERSION" "$DIST/saucelins-$VERSION-x86.msi"
@@ -136,6 +137,7 @@ winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 msi_run() { "$WINE64" msiexec "$@" </dev/null >/dev/null 2>&1; }
 installed() { "$WINE64" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" </dev/null >/dev/null 2>&1; }
 not_installed() { ! installed "$1"; }
+not() { ! "$@"; }
 product_code() { msi_table "$1" Property | awk -F'\t' '$1 == "ProductCode" { print $2 }'; }
 TOOL='C:\Program Files\Saucelins\saucelins-cli.exe'
 tool() { "$WINE64" "$TOOL" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
@@ -199,6 +201,8 @@ installed_test() {
   check "the shortcut starts the installed program" lnk_has "$lnk" 'C:\Program Files\Saucelins\saucelins.exe'
   check "the shortcut works in the catalogue folder" lnk_has "$lnk" '\Documents\Recettes Saucelins'
   check "saucelins-cli --version says $version" has_line "saucelins-cli, Version $version" < <(tool --version)
+  check "0.0.1 refuses to go over $version" not msi_run /i "$(winpath "$old")" /qn /l*v "$(winpath "$scratch/downgrade.log")"
+  check "$version is still installed" installed "$new_code"
 
   step "starting the program from its shortcut"
   "$WINE64" start /unix "$lnk" </dev/null >"$scratch/start.log" 2>&1
@@ -229,7 +233,9 @@ installed_test() {
   wineserver -k </dev/null >/dev/null 2>&1
 
   step "done: $FAILURES failed checks"
-  [ "$FAILURES" = 0 ]
+  [ "$FAILURES" = 0 ] || return 1
+  rm -rf "$WINEPREFIX"  # 700 MB; the logs stay
+
 }
 
 # ---- main ---------------------------------------------------------------------------------
