@@ -264,11 +264,11 @@ void Search(HWND window) {
                reinterpret_cast<LPARAM>(list));
 }
 
-void OpenMemo(HWND window) {
+void OpenMemo(HWND window, MemoMode mode) {
   // After a history pick the list has no selection: there is no recipe to attach a memo to.
   RecipeEntry* entry = SelectedEntry(window);
   if (!entry) return;
-  RunMemoDialog(window, entry);
+  RunMemoDialog(window, entry, mode);
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE), 0);
 }
 
@@ -317,8 +317,11 @@ void OnCommand(HWND window, int id, int code) {
       SetFontStep(window, -1);
       break;
     case IDM_READ_MEMO:
+      OpenMemo(window, MemoMode::Read);
+      break;
     case IDM_NEW_MEMO:
-      OpenMemo(window);
+      // A memo being created opens ready for typing.
+      OpenMemo(window, MemoMode::Write);
       break;
     case IDM_PRINT:
       Print(window);

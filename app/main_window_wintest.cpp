@@ -288,17 +288,34 @@ TEST_F(MainWindow, ExactlyOneMemoButtonFollowsTheSelectedRecipe) {
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
 
   // The memo command opens the memo dialog on the selected recipe; closing it probes again.
+  // Read, it is read-only; created, it is ready for typing.
+  auto readOnly = [](HWND memo) {
+    return (GetWindowLongA(GetDlgItem(memo, IDC_MEMO_TEXT), GWL_STYLE) & ES_READONLY) != 0;
+  };
   std::string caption;
+  bool readOnlyToRead = false;
   ModalScript script;
   script.OnDialog({&window_}, [&](HWND memo) {
     caption = S::Text(memo);
+    readOnlyToRead = readOnly(memo);
     S::Click(memo, IDCANCEL);
   });
   EXPECT_TRUE(script.Run([&] { Command(IDM_READ_MEMO); }, kWatchdogMs));
   EXPECT_EQ(caption, "M\xE9mo de la recette Boeuf bourguignon");
+  EXPECT_TRUE(readOnlyToRead);
   Pump();
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  ClickRecipe("Omelette");
+  bool readOnlyToCreate = true;
+  ModalScript create;
+  create.OnDialog({&window_}, [&](HWND memo) {
+    readOnlyToCreate = readOnly(memo);
+    S::Click(memo, IDCANCEL);
+  });
+  EXPECT_TRUE(create.Run([&] { Command(IDM_NEW_MEMO); }, kWatchdogMs));
+  EXPECT_FALSE(readOnlyToCreate);
+  Pump();
 
   // A memo that appears in the store shows at the next selection.
   ASSERT_EQ(WriteMemo(MemoStoreName, 106, "Trois oeufs", 0), 0);

@@ -19,16 +19,22 @@ constexpr int kCaptionCap = 256;
 // the text as read from or written to the store.
 struct MemoDialogState {
   RecipeEntry* recipe;
+  bool editing;  // edit mode: the text can be changed, and OK saves it
+  bool hadMemo;  // the store held a memo with some text when the dialog read it
   char text[kMemoTextCap];
 };
 MemoDialogState Memo;
 
-void OnInitDialog(HWND dialog, RecipeEntry* entry) {
+// Returns TRUE when the dialog manager is to give the focus to the first control.
+BOOL OnInitDialog(HWND dialog, const MemoDialogParams* params) {
+  RecipeEntry* entry = params ? params->entry : nullptr;
   Memo.recipe = entry;
+  Memo.hadMemo = false;
   if (!entry) {
     EndDialog(dialog, -1);
-    return;
+    return TRUE;
   }
+  Memo.editing = params->mode == MemoMode::Write;
 
   // snprintf rather than wsprintfA: a long title is cut at the caption's size instead of
   // running past it.
@@ -39,15 +45,20 @@ void OnInitDialog(HWND dialog, RecipeEntry* entry) {
   SetWindowTextA(dialog, caption);
 
   HWND text = GetDlgItem(dialog, IDC_MEMO_TEXT);
-  EnableWindow(text, FALSE);
+  // Read-only rather than disabled: a long memo still scrolls, and its text can be selected
+  // and copied.
+  SendMessageA(text, EM_SETREADONLY, Memo.editing ? FALSE : TRUE, 0);
   // Typing stops where the store would cut the memo, so nothing typed is silently dropped.
   SendMessageA(text, EM_LIMITTEXT, kMemoTextCap - 1, 0);
 
-  SendDlgItemMessageA(dialog, IDC_MEMO_EDIT, BM_SETCHECK, BST_UNCHECKED, 0);
+  SendDlgItemMessageA(dialog, IDC_MEMO_EDIT, BM_SETCHECK, Memo.editing ? BST_CHECKED : BST_UNCHECKED, 0);
   SetItemTextFromString(dialog, IDC_MEMO_EDIT, IDS_EDIT_MODE, 0);
 
   // Read the memo once the dialog is on screen.
   PostMessageA(dialog, WMU_LOAD, 0, 0);
+  if (!Memo.editing) return TRUE;
+  SetFocus(text);
+  return FALSE;
 }
 
 void OnLoad(HWND dialog) {
@@ -59,18 +70,37 @@ void OnLoad(HWND dialog) {
   if (ReadMemo(MemoStoreName, Memo.recipe->recipeId, Memo.text, &length) != 0) Memo.text[0] = '\0';
   // A record filling the whole buffer has no room left for its NUL.
   Memo.text[kMemoTextCap - 1] = '\0';
-  SetDlgItemTextA(dialog, IDC_MEMO_TEXT, Memo.text);
+  Memo.hadMemo = Memo.text[0] != '\0';
+  HWND text = GetDlgItem(dialog, IDC_MEMO_TEXT);
+  SetWindowTextA(text, Memo.text);
+  // In edit mode the caret waits after the text.
+  if (Memo.editing) {
+    const int end = GetWindowTextLengthA(text);
+    SendMessageA(text, EM_SETSEL, static_cast<WPARAM>(end), end);
+  }
 }
 
 void OnEditMode(HWND dialog) {
   // Edit mode is never left again while the dialog is open, whatever the check box shows.
-  EnableWindow(GetDlgItem(dialog, IDC_MEMO_TEXT), TRUE);
+  Memo.editing = true;
+  SendDlgItemMessageA(dialog, IDC_MEMO_TEXT, EM_SETREADONLY, FALSE, 0);
+}
+
+// An emptied text deletes the memo: the user says so first, since the text is gone for good.
+bool DeletionConfirmed(HWND dialog) {
+  if (!Memo.hadMemo) return true;
+  if (ShowStringMessage(dialog, IDS_CAPTION, IDS_MEMO_DELETE, 0,
+                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+    return true;
+  SetFocus(GetDlgItem(dialog, IDC_MEMO_TEXT));
+  return false;
 }
 
 void OnOk(HWND dialog) {
   HWND text = GetDlgItem(dialog, IDC_MEMO_TEXT);
-  if (IsWindowEnabled(text)) {
+  if (Memo.editing) {
     GetWindowTextA(text, Memo.text, kMemoTextCap);
+    if (Memo.text[0] == '\0' && !DeletionConfirmed(dialog)) return;
     int status;
     {
       WaitCursor wait;
@@ -111,8 +141,7 @@ INT_PTR CALLBACK MemoDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   // manager would take the default button from OK if it saw it.
   switch (message) {
     case WM_INITDIALOG:
-      OnInitDialog(dialog, reinterpret_cast<RecipeEntry*>(lParam));
-      return TRUE;
+      return OnInitDialog(dialog, reinterpret_cast<const MemoDialogParams*>(lParam));
     case WMU_LOAD:
       if (Memo.recipe) OnLoad(dialog);
       return TRUE;
@@ -128,8 +157,9 @@ INT_PTR CALLBACK MemoDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   }
 }
 
-INT_PTR RunMemoDialog(HWND owner, RecipeEntry* entry) {
+INT_PTR RunMemoDialog(HWND owner, RecipeEntry* entry, MemoMode mode) {
   if (!entry) return -1;
+  MemoDialogParams params = {entry, mode};
   return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MEMO), owner, MemoDialog,
-                         reinterpret_cast<LPARAM>(entry));
+                         reinterpret_cast<LPARAM>(&params));
 }

@@ -22,6 +22,7 @@ namespace {
 
 namespace S = wintest;
 using wintest::ModalScript;
+using wintest::SeenBox;
 
 using testfiles::FilesHere;
 using testfiles::Put;
@@ -56,8 +57,8 @@ class MemoDialogWin : public ::testing::Test {
   }
 
   // Opens the dialog for `entry` and plays the script; a timeout fails the test.
-  void Run(RecipeEntry& entry, ModalScript& script) {
-    EXPECT_TRUE(script.Run([&] { result_ = RunMemoDialog(nullptr, &entry); }))
+  void Run(RecipeEntry& entry, ModalScript& script, MemoMode mode = MemoMode::Read) {
+    EXPECT_TRUE(script.Run([&] { result_ = RunMemoDialog(nullptr, &entry, mode); }))
         << "the dialog had to be ended by the watchdog";
   }
 
@@ -78,6 +79,21 @@ class MemoDialogWin : public ::testing::Test {
   INT_PTR result_ = -3;
 };
 
+std::string Clipboard() {
+  std::string out = "<none>";
+  if (!OpenClipboard(nullptr)) return "<closed>";
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      out = text;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return out;
+}
+
+bool ReadOnly(HWND edit) { return (GetWindowLongA(edit, GWL_STYLE) & ES_READONLY) != 0; }
+
 TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNothing) {
   const std::string memo = "Premi\xE8re ligne\r\nseconde ligne";
   ASSERT_EQ(WriteMemo(MemoStoreName, 7, memo.c_str(), 0), 0);
@@ -90,10 +106,11 @@ TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNoth
     HWND d = S::TopDialog();
     ASSERT_NE(d, nullptr);
     HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
-    EXPECT_FALSE(IsWindowEnabled(text));
+    EXPECT_TRUE(ReadOnly(text));
     EXPECT_EQ(S::Text(text), memo);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(S::ItemText(d, IDC_MEMO_EDIT), "Mode &Edition");
+    EXPECT_EQ(S::ItemText(d, IDCANCEL), "Annuler");
     // The load message (also DM_SETDEFID) must not have taken the default from OK: Enter saves.
     EXPECT_EQ(SendMessageA(d, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
     S::Click(d, IDOK);
@@ -102,6 +119,67 @@ TEST_F(MemoDialogWin, OpensReadOnlyOnTheStoredMemoAndOkWithoutEditModeWritesNoth
   EXPECT_EQ(script.Done(), 1u);
   EXPECT_EQ(result_, 0);
   EXPECT_EQ(FileBytes(MemoStoreName), before);
+}
+
+TEST_F(MemoDialogWin, ALongMemoScrollsSelectsAndCopiesInReadModeButCannotBeChanged) {
+  std::string memo;
+  for (int i = 1; i <= 60; ++i) memo += "Ligne " + std::to_string(i) + "\r\n";
+  memo += "fin";
+  ASSERT_EQ(WriteMemo(MemoStoreName, 9, memo.c_str(), 0), 0);
+  const std::string before = FileBytes(MemoStoreName);
+  RecipeEntry& entry = Entry(9, "Bouillabaisse");
+
+  ModalScript script;
+  script
+      .Then([&] {
+        HWND text = GetDlgItem(S::TopDialog(), IDC_MEMO_TEXT);
+        // The user can put the caret in the text and page down through it.
+        SetFocus(text);
+        EXPECT_EQ(GetFocus(), text);
+        S::Key(S::TopDialog(), VK_NEXT);
+      })
+      .Then([&] {
+        HWND d = S::TopDialog();
+        HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
+        EXPECT_GT(SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+        // Selected and copied.
+        SendMessageA(text, EM_SETSEL, 0, 7);
+        SendMessageA(text, WM_COPY, 0, 0);
+        EXPECT_EQ(Clipboard(), "Ligne 1");
+        // Typed over, pasted into, cut from: the memo stays as stored.
+        S::Type(text, "xyz");
+        SendMessageA(text, WM_CUT, 0, 0);
+        SendMessageA(text, WM_PASTE, 0, 0);
+        EXPECT_EQ(S::Text(text), memo);
+        S::Click(d, IDOK);
+      });
+  Run(entry, script);
+  EXPECT_EQ(script.Done(), 2u);
+  EXPECT_EQ(FileBytes(MemoStoreName), before);
+}
+
+TEST_F(MemoDialogWin, OpenedToWriteItStartsInEditModeWithTheCaretInTheText) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, 30, "existant", 0), 0);
+  RecipeEntry& fresh = Entry(31, "Clafoutis");
+  RecipeEntry& existing = Entry(30, "Flan");
+  for (RecipeEntry* entry : {&fresh, &existing}) {
+    SCOPED_TRACE(entry->title);
+    const std::string old = entry == &existing ? "existant" : "";
+    ModalScript script;
+    script.Then([&] {
+      HWND d = S::TopDialog();
+      HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
+      EXPECT_FALSE(ReadOnly(text));
+      EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_CHECKED);
+      EXPECT_EQ(GetFocus(), text);
+      // Typed where the caret waits, after what was there.
+      S::Type(text, " cerises");
+      S::Click(d, IDOK);
+    });
+    Run(*entry, script, MemoMode::Write);
+    EXPECT_EQ(script.Done(), 1u);
+    EXPECT_EQ(Stored(entry->recipeId), WithNul(old + " cerises"));
+  }
 }
 
 TEST_F(MemoDialogWin, RecipeWithoutMemoOpensEmptyAndOkCreatesNoFile) {
@@ -119,7 +197,7 @@ TEST_F(MemoDialogWin, RecipeWithoutMemoOpensEmptyAndOkCreatesNoFile) {
   script.Then([&] {
     HWND d = S::TopDialog();
     ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MEMO_TEXT)));
+    EXPECT_TRUE(ReadOnly(GetDlgItem(d, IDC_MEMO_TEXT)));
     EXPECT_EQ(S::ItemText(d, IDC_MEMO_TEXT), "");
     S::Click(d, IDOK);
   });
@@ -140,7 +218,7 @@ TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
         .Then([&] {
           HWND d = S::TopDialog();
           HWND text = GetDlgItem(d, IDC_MEMO_TEXT);
-          EXPECT_TRUE(IsWindowEnabled(text));
+          EXPECT_FALSE(ReadOnly(text));
           EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_CHECKED);
           S::Type(text, "cr\xE8me\rfra\xEE" "che");
           // A second click unticks the box but the text stays editable.
@@ -149,7 +227,7 @@ TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
         .Then([&] {
           HWND d = S::TopDialog();
           EXPECT_EQ(SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-          EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_MEMO_TEXT)));
+          EXPECT_FALSE(ReadOnly(GetDlgItem(d, IDC_MEMO_TEXT)));
           S::Click(d, IDOK);
         });
     Run(entry, script);
@@ -172,11 +250,61 @@ TEST_F(MemoDialogWin, EditModeSavesReplacesAndDeletes) {
     EXPECT_EQ(FileBytes(MemoStoreName), before);
   }
 
-  // Replaced by a shorter text, then by a longer one; an emptied text deletes the memo.
+  // Replaced by a shorter text, then by a longer one.
   for (const std::string& replacement : {std::string("court"), std::string(300, 'L')}) {
     Save(entry, replacement);
     EXPECT_EQ(Stored(12), WithNul(replacement));
   }
+}
+
+// A step that waits for a message box over the memo dialog, reads it and presses `answer`.
+std::function<bool()> Question(SeenBox* seen, int answer) {
+  return [seen, answer] {
+    HWND box = S::TopDialog();
+    if (!box || !GetWindow(box, GW_OWNER)) return false;
+    seen->Answer(answer)(box);
+    return true;
+  };
+}
+
+TEST_F(MemoDialogWin, AnEmptiedTextDeletesTheMemoOnlyOnceTheUserSaidSo) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, 8, "voisin", 0), 0);
+  ASSERT_EQ(WriteMemo(MemoStoreName, 12, "\xC0 garder", 0), 0);
+  const std::string before = FileBytes(MemoStoreName);
+  RecipeEntry& entry = Entry(12, "Cr\xE8me caramel");
+
+  // Asked with No as the default: No (or Enter) keeps the memo and the dialog; Yes deletes.
+  SeenBox no, yes;
+  std::string keptText;
+  ModalScript script;
+  script.Then([] { S::Click(S::TopDialog(), IDC_MEMO_EDIT); })
+      .Then([] {
+        SetDlgItemTextA(S::TopDialog(), IDC_MEMO_TEXT, "");
+        S::Click(S::TopDialog(), IDOK);
+      })
+      .Until(Question(&no, IDNO))
+      .Until([&] {
+        HWND d = S::TopDialog();
+        if (!d || GetWindow(d, GW_OWNER)) return false;  // the question is still up
+        keptText = S::ItemText(d, IDC_MEMO_TEXT);
+        EXPECT_EQ(FileBytes(MemoStoreName), before);
+        S::Click(d, IDOK);
+        return true;
+      })
+      .Until(Question(&yes, IDYES));
+  Run(entry, script);
+  EXPECT_EQ(script.Done(), 5u);
+  EXPECT_TRUE(no.seen);
+  EXPECT_EQ(no.caption, "Saucelins");
+  EXPECT_EQ(no.text, S::Str(IDS_MEMO_DELETE));
+  EXPECT_EQ(no.buttons, (1u << IDYES) | (1u << IDNO));
+  EXPECT_EQ(no.defaultButton, IDNO);
+  EXPECT_EQ(keptText, "");
+  EXPECT_TRUE(yes.seen);
+  EXPECT_EQ(Stored(12), "<status -896>");
+  EXPECT_EQ(Stored(8), WithNul("voisin"));
+
+  // Without a memo there is nothing to lose: an empty OK asks nothing.
   Save(entry, "");
   EXPECT_EQ(Stored(12), "<status -896>");
   EXPECT_EQ(Stored(8), WithNul("voisin"));

@@ -90,6 +90,7 @@ struct SeenBox {
   bool seen = false;
   UINT buttons = 0;      // 0: OK only, otherwise bit 1 << id for each of Yes, No and Cancel
   HICON icon = nullptr;  // the system icon it shows, null for none
+  int defaultButton = 0;  // the button Enter presses
 
   bool Exclamation() const { return icon && icon == LoadIcon(nullptr, IDI_EXCLAMATION); }
   bool Stop() const { return icon && icon == LoadIcon(nullptr, IDI_HAND); }
@@ -101,6 +102,13 @@ struct SeenBox {
     buttons = 0;
     for (int id : {IDYES, IDNO, IDCANCEL})
       if (GetDlgItem(box, id)) buttons |= 1u << id;
+    // Enter presses the focused push button, or else the dialog's default one.
+    HWND focus = GetFocus();
+    const LRESULT def = SendMessageA(box, DM_GETDEFID, 0, 0);
+    if (focus && GetParent(focus) == box && (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON))
+      defaultButton = GetDlgCtrlID(focus);
+    else
+      defaultButton = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
     // The box's icon static shows the system's shared icon handle, or is hidden.
     HWND shown = GetDlgItem(box, 0x0440);
     icon = shown && IsWindowVisible(shown)

@@ -123,6 +123,12 @@
 #define IDS_BUILD_WHEN      57   // about box: build date and time, "%s \xE0 %s"
 #define IDS_SAVE_REFUSED    58   // editor: Save refused, the catalogue was not loaded
 #define IDS_EDITOR_COLUMN   59   // editor: title of the recipe list's column
+#define IDS_MEMO_DELETE     90   // memo dialog: an emptied text deletes the memo, asked first
+#define IDS_LABEL_REFUSED   91   // editor: a label with "/" or a control character
+#define IDS_LABEL_TAKEN     92   // editor: a sibling already has that label, "%s"
+#define IDS_MOVE_LABEL_TAKEN 93  // editor: the target already has a category labelled "%s"
+#define IDS_EMPTY_NOT_SAVED 94   // editor: Save names the categories without a recipe, "%s"
+#define IDS_EMPTY_MORE      95   // editor: and "%d" more, after the names Save shows
 // The program's own help, one string per topic, shown in this order.
 #define IDS_HELP_TABS       300
 #define IDS_HELP_SEARCH     301

@@ -362,7 +362,7 @@ const std::vector<DialogSpec>& Dialogs() {
       {IDD_MEMO, "(m\351mo)", kModal, {20, 0, 206, 135}, "MS Sans Serif",
        {
            {IDOK, "button", "OK", kChild | kButtonType, kChild | BS_DEFPUSHBUTTON, {149, 7, 50, 14}},
-           {IDCANCEL, "button", "Cancel", kChild | kButtonType, kChild | BS_PUSHBUTTON, {149, 24, 50, 14}},
+           {IDCANCEL, "button", "Annuler", kChild | kButtonType, kChild | BS_PUSHBUTTON, {149, 24, 50, 14}},
            {IDC_MEMO_TEXT, "edit", "", kChild | kEditBox | WS_BORDER,
             kChild | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, {7, 7, 137, 121}},
            {IDC_MEMO_EDIT, "button", "Edition", kChild | kButtonType | BS_MULTILINE,
