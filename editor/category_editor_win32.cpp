@@ -2,8 +2,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/help_win32.h"
 #include "catalogue/load_win32.h"
@@ -11,6 +15,7 @@
 #include "editor/drag_drop_win32.h"
 #include "editor/editor_state_win32.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
 #include "resources/text_helpers_win32.h"
 
 EditorState& Editor() {
@@ -64,17 +69,21 @@ LRESULT CALLBACK LabelKeyFilter(HWND edit, UINT message, WPARAM wParam, LPARAM l
   return CallWindowProcA(own, edit, message, wParam, lParam);
 }
 
-void OnBeginLabelEdit(HWND dialog, HTREEITEM item) {
+// Whether the label may be edited. The root's label is never stored (the next load gives it
+// back its own), so renaming it is not offered.
+bool OnBeginLabelEdit(HWND dialog, HTREEITEM item) {
   EditorState& s = Editor();
   CategoryNode node = s.view ? s.view->NodeFromItem(item) : nullptr;
+  if (!node || !s.tree.Parent(node)) return false;
   CategoryLabel(s.tree, node, s.savedLabel, sizeof s.savedLabel);
   HWND edit = reinterpret_cast<HWND>(SendMessageA(TreeControl(dialog), TVM_GETEDITCONTROL, 0, 0));
-  if (!edit || edit == s.labelEdit) return;
+  if (!edit || edit == s.labelEdit) return true;
   // A category's label keeps at most this many characters: the user sees where it stops.
   SendMessageA(edit, EM_LIMITTEXT, kCategoryLabelMax, 0);
   s.labelEdit = edit;
   s.labelEditProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LabelKeyFilter)));
+  return true;
 }
 
 // The text of an ended edit as the tree reported it, in the program's code page.
@@ -95,6 +104,13 @@ void OnEndLabelEdit(HWND dialog, const NMHDR* header) {
   FinishLabelEdit(dialog, s.view ? s.view->NodeFromItem(item) : nullptr, text);
 }
 
+// The rename button acts on the selection: it is offered only where a rename can be kept.
+void EnableRename(HWND dialog) {
+  EditorState& s = Editor();
+  CategoryNode node = s.tree.Selected();
+  EnableWindow(GetDlgItem(dialog, IDC_EDITOR_RENAME), node && s.tree.Parent(node));
+}
+
 // ---------------------------------------------------------------------------------------
 // Messages
 
@@ -111,6 +127,7 @@ void OnInitDialog(HWND dialog) {
   s.labelEdit = nullptr;
   s.labelEditProc = nullptr;
   s.unnamed = nullptr;
+  s.retryNode = nullptr;
   if (!s.cursorsReady) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     s.normalCursor = GetCursor();
@@ -166,6 +183,32 @@ void OnLoad(HWND dialog) {
   s.loaded = LoadCatalogue(dialog, s.tree) == 0;
   // The load selected the root while the table was still empty: list what is filed there.
   ShowCategoryRecipes(dialog);
+  EnableRename(dialog);
+}
+
+// The index keeps only the paths of recipes, so a category without any is gone at the next
+// load: the user is told which before the save, and may keep on editing instead.
+bool EmptyCategoriesAccepted(HWND dialog) {
+  EditorState& s = Editor();
+  const std::vector<CategoryNode> empty = CategoriesWithoutRecipes(s.tree);
+  if (empty.empty()) return true;
+  // The paths, as many as the message has room for, then how many more.
+  constexpr size_t kListRoom = 480;
+  std::string list;
+  size_t shown = 0;
+  for (; shown < empty.size(); ++shown) {
+    const char* path = PathOfCategory(s.tree, empty[shown]);
+    if (shown > 0 && list.size() + std::strlen(path) + 2 > kListRoom) break;
+    list.append(path, std::min<size_t>(std::strlen(path), kListRoom)).append("\r\n");
+  }
+  if (shown < empty.size()) {
+    char format[64] = {}, more[80] = {};
+    LoadText(IDS_EMPTY_MORE, format, sizeof format);
+    std::snprintf(more, sizeof more, format, static_cast<int>(empty.size() - shown));
+    list.append(more).append("\r\n");
+  }
+  return ShowStringMessage(dialog, IDS_CAPTION, IDS_EMPTY_NOT_SAVED, reinterpret_cast<LPARAM>(list.c_str()),
+                           MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
 void Save(HWND dialog) {
@@ -175,6 +218,7 @@ void Save(HWND dialog) {
     ShowStringMessage(dialog, IDS_CAPTION, IDS_SAVE_REFUSED, 0, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
+  if (!EmptyCategoriesAccepted(dialog)) return;
   if (SaveIndex(s.tree, dialog))
     s.modified = false;
   else
@@ -238,6 +282,7 @@ INT_PTR OnNotify(HWND dialog, NMHDR* header) {
       case TVN_SELCHANGEDW:
         if (s.view) s.view->HandleNotify(header);
         ShowCategoryRecipes(dialog);
+        EnableRename(dialog);
         return 0;
       case TVN_ITEMEXPANDEDA:
       case TVN_ITEMEXPANDEDW:
@@ -245,8 +290,8 @@ INT_PTR OnNotify(HWND dialog, NMHDR* header) {
         return 0;
       case TVN_BEGINLABELEDITA:
       case TVN_BEGINLABELEDITW:
-        OnBeginLabelEdit(dialog, reinterpret_cast<NMTVDISPINFOA*>(header)->item.hItem);
-        return Answer(dialog, FALSE);  // editing is allowed
+        // TRUE refuses the edit.
+        return Answer(dialog, !OnBeginLabelEdit(dialog, reinterpret_cast<NMTVDISPINFOA*>(header)->item.hItem));
       case TVN_ENDLABELEDITA:
       case TVN_ENDLABELEDITW:
         OnEndLabelEdit(dialog, header);
@@ -286,6 +331,29 @@ void OnDropUnnamed(HWND dialog) {
   if (node) DeleteCategory(dialog, node, false);
 }
 
+void OnRetryLabel(HWND dialog) {
+  EditorState& s = Editor();
+  CategoryNode node = s.retryNode;
+  s.retryNode = nullptr;
+  if (!node) return;
+  if (s.retryRefusal == LabelRefusal::TakenBySibling)
+    ShowStringMessage(dialog, IDS_CAPTION, IDS_LABEL_TAKEN, reinterpret_cast<LPARAM>(s.retryText),
+                      MB_OK | MB_ICONEXCLAMATION);
+  else
+    ShowStringMessage(dialog, IDS_CAPTION, IDS_LABEL_REFUSED, 0, MB_OK | MB_ICONEXCLAMATION);
+  HWND tree = TreeControl(dialog);
+  SetFocus(tree);
+  SendMessageA(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(ItemOf(node)));
+  HWND edit = reinterpret_cast<HWND>(SendMessageA(tree, TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(ItemOf(node))));
+  if (!edit) {
+    // A new category that cannot be edited again does not stay unnamed.
+    if (s.tree.Label(node)[0] == '\0') DeleteCategory(dialog, node, false);
+    return;
+  }
+  SetWindowTextA(edit, s.retryText);
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+}
+
 // The end of the editor, asked or not: the cursors go, the next opening loads them again.
 void EndEditor(HWND dialog) {
   EditorState& s = Editor();
@@ -301,7 +369,9 @@ void OnClose(HWND dialog) {
   EditorState& s = Editor();
   CancelDrag(dialog);
   if (s.modified &&
-      ShowStringMessage(dialog, IDS_CAPTION, IDS_DISCARD, 0, MB_YESNOCANCEL | MB_ICONEXCLAMATION) != IDYES)
+      // Cancel is the default: Enter must not throw the work away.
+      ShowStringMessage(dialog, IDS_CAPTION, IDS_DISCARD, 0,
+                        MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3) != IDYES)
     return;
   EndEditor(dialog);
 }
@@ -312,6 +382,7 @@ void OnDestroy(HWND dialog) {
   // The tree control goes with the dialog; the nodes stay until the next opening.
   s.view.reset();
   s.unnamed = nullptr;
+  s.retryNode = nullptr;
   s.dropHighlight = nullptr;
   s.contextNode = nullptr;
   s.dialog = nullptr;
@@ -365,6 +436,7 @@ void ForgetSubtree(HWND dialog, CategoryNode node) {
   if (s.dropHighlight && IsInCategory(s.tree, node, s.dropHighlight)) SetDropHighlight(dialog, nullptr);
   if (s.contextNode && IsInCategory(s.tree, node, s.contextNode)) s.contextNode = nullptr;
   if (s.unnamed && IsInCategory(s.tree, node, s.unnamed)) s.unnamed = nullptr;
+  if (s.retryNode && IsInCategory(s.tree, node, s.retryNode)) s.retryNode = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -395,7 +467,7 @@ void NewCategory(HWND dialog, CategoryNode parent) {
 void RenameCategory(HWND dialog, CategoryNode node) {
   EditorState& s = Editor();
   if (!node) node = s.tree.Selected();
-  if (!node) return;
+  if (!node || !s.tree.Parent(node)) return;
   HWND tree = TreeControl(dialog);
   SetFocus(tree);
   SendMessageA(tree, TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(ItemOf(node)));
@@ -418,8 +490,7 @@ void DeleteCategory(HWND dialog, CategoryNode node, bool confirm) {
 void FinishLabelEdit(HWND dialog, CategoryNode node, const char* text) {
   EditorState& s = Editor();
   if (!node) return;
-  const LabelEditVerdict verdict = JudgeLabelEdit(text, s.savedLabel);
-  if (verdict.refused) s.beep(MB_ICONHAND);
+  const LabelEditVerdict verdict = JudgeLabelEdit(s.tree, node, text, s.savedLabel);
   switch (verdict.outcome) {
     case LabelEditOutcome::Apply: {
       char before[kSavedLabelSize];
@@ -440,6 +511,13 @@ void FinishLabelEdit(HWND dialog, CategoryNode node, const char* text) {
       s.modified = true;
       PostMessageA(dialog, kMsgDropUnnamed, 0, 0);
       break;
+    case LabelEditOutcome::Refuse:
+      // The node keeps its label (a new one stays unnamed) until the text is corrected.
+      s.retryNode = node;
+      s.retryRefusal = verdict.refusal;
+      std::snprintf(s.retryText, sizeof s.retryText, "%s", text);
+      PostMessageA(dialog, kMsgRetryLabel, 0, 0);
+      break;
   }
 }
 
@@ -455,6 +533,9 @@ INT_PTR CALLBACK CategoryEditorProc(HWND dialog, UINT message, WPARAM wParam, LP
       return TRUE;
     case kMsgDropUnnamed:
       OnDropUnnamed(dialog);
+      return TRUE;
+    case kMsgRetryLabel:
+      OnRetryLabel(dialog);
       return TRUE;
     case WM_COMMAND:
       OnCommand(dialog, LOWORD(wParam));

@@ -99,11 +99,14 @@ void EndDrag(bool release) {
   if (release) ReleaseCapture();
 }
 
-void TrackMenu(HWND dialog, int menuId, POINT screen) {
+// Shows the first popup of menu `menuId`, with the command `grayed` (0: none) not offered.
+void TrackMenu(HWND dialog, int menuId, POINT screen, UINT grayed = 0) {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
   UniqueMenu menu(LoadMenuA(instance, MAKEINTRESOURCEA(menuId)));
   HMENU popup = menu.get() ? GetSubMenu(menu.get(), 0) : nullptr;
-  if (popup) TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, dialog, nullptr);
+  if (!popup) return;
+  if (grayed) EnableMenuItem(popup, grayed, MF_BYCOMMAND | MF_GRAYED);
+  TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, dialog, nullptr);
 }
 
 RecipeEntry* ContextEntry(HWND dialog) {
@@ -241,13 +244,23 @@ void MoveCategory(HWND dialog, CategoryNode target) {
     s.beep(MB_ICONHAND);
     return;
   }
-  if (!target || target == moving || target == s.tree.Parent(moving)) return;
-  if (s.tree.FirstChild(moving)) {
-    ShowStringMessage(dialog, IDS_CAPTION, IDS_CANNOT_MOVE, 0, MB_OK);
-    return;
+  switch (CheckCategoryMove(s.tree, moving, target)) {
+    case CategoryMove::Pointless:
+      return;
+    case CategoryMove::IntoItself:
+      s.beep(MB_ICONHAND);
+      return;
+    case CategoryMove::LabelTaken:
+      ShowStringMessage(dialog, IDS_CAPTION, IDS_MOVE_LABEL_TAKEN,
+                        reinterpret_cast<LPARAM>(s.tree.Label(moving)), MB_OK | MB_ICONEXCLAMATION);
+      return;
+    case CategoryMove::Allowed:
+      break;
   }
+  // Every recipe of the table is looked at once.
+  WaitCursor wait;
   ForgetSubtree(dialog, moving);
-  if (!MoveLeafCategory(s.tree, moving, target)) s.beep(MB_ICONHAND);
+  if (!MoveCategoryTree(s.tree, moving, target)) s.beep(MB_ICONHAND);
   ShowCategoryRecipes(dialog);
 }
 
@@ -279,7 +292,8 @@ void ShowTreeMenu(HWND dialog) {
   if (!node) return;
   s.tree.Select(node);
   s.contextNode = node;
-  TrackMenu(dialog, IDR_TREE_MENU, screen);
+  // The root's label is never stored: renaming it is not offered.
+  TrackMenu(dialog, IDR_TREE_MENU, screen, s.tree.Parent(node) ? 0 : IDM_RENAME_CATEGORY);
 }
 
 void ShowListMenu(HWND dialog) {

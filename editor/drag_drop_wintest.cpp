@@ -46,6 +46,12 @@ bool Dragging() { return Editor().drag != DragState::None; }
 HCURSOR DropCursor() { return Editor().dropCursor.get(); }
 HCURSOR NoDropCursor() { return Editor().noDropCursor.get(); }
 
+std::string Formatted(UINT id, const char* value) {
+  char buf[1024];
+  wsprintfA(buf, Str(id).c_str(), value);
+  return buf;
+}
+
 class DragDrop : public EditorTest {};
 
 TEST_F(DragDrop, ThreeRecipesDroppedOnAnotherCategoryLeaveTheListAndAreFiledThere) {
@@ -161,40 +167,74 @@ TEST_F(DragDrop, ALeafCategoryDroppedElsewhereTakesItsRecipesToItsSortedPlace) {
   EXPECT_EQ(script.Done(), script.Steps());
 }
 
-TEST_F(DragDrop, ACategoryWithSubCategoriesIsNotMovedAndTheUserIsTold) {
-  WriteCatalogue(kCatalogue);
-  SeenBox refused, discard;
+TEST_F(DragDrop, ACategoryMovesWithItsSubCategoriesAndAllTheirRecipes) {
+  // A second Viandes, under Entrees: nothing may be moved beside it under the same label.
+  const std::string terrinePath = "/" + kEntrees + "/Viandes";
+  std::vector<Recipe> catalogue = kCatalogue;
+  catalogue.push_back({110, "Terrine de campagne", terrinePath.c_str()});
+  WriteCatalogue(catalogue);
+  SeenBox taken, discard;
   bool capturedDuringBox = true;
+  std::string saved;
   Script script;
   script.Until(Loaded)
       .Do([] {
         BeginTreeDrag(Find({"Plats"}));
-        Mouse(WM_MOUSEMOVE, OnItem(Find({kEntrees})));
+        Mouse(WM_MOUSEMOVE, OnItem(Find({"Desserts"})));
+        Mouse(WM_LBUTTONUP, OnItem(Find({"Desserts"})));
+        EXPECT_EQ(Find({"Plats"}), nullptr);
+        EXPECT_EQ(Children(Find({"Desserts"})), (std::vector<std::string>{"Plats", "Tartes"}));
+        EXPECT_FALSE(Expanded(Find({"Desserts", "Plats"})));
+        EXPECT_EQ(Children(Find({"Desserts", "Plats", "Viandes"})), (std::vector<std::string>{"Boeuf", "Veau"}));
+        EXPECT_EQ(PathOf(105), "/Desserts/Plats/Viandes/Boeuf");
+        EXPECT_EQ(PathOf(106), "/Desserts/Plats/Viandes/Veau");
+        EXPECT_EQ(PathOf(107), "/Desserts/Plats");
+        EXPECT_EQ(PathOf(104), "/Desserts");
+        EXPECT_TRUE(Editor().modified);
+        EXPECT_FALSE(Dragging());
+        EXPECT_TRUE(Beeps().empty());
+        Select(Find({"Desserts", "Plats", "Viandes", "Veau"}));
+        EXPECT_EQ(Listed(), std::vector<std::string>{"Blanquette"});
+
+        // Into one of its own sub-categories: a beep, and nothing moves.
+        HTREEITEM viandes = Find({"Desserts", "Plats", "Viandes"});
+        BeginTreeDrag(Find({"Desserts", "Plats"}));
+        Mouse(WM_LBUTTONUP, OnItem(viandes));
+        EXPECT_EQ(Beeps(), std::vector<UINT>{MB_ICONHAND});
+        EXPECT_EQ(PathOf(105), "/Desserts/Plats/Viandes/Boeuf");
+
+        // Beside a category of the same label: the user is told, nothing moves.
+        BeginTreeDrag(viandes);
         Mouse(WM_LBUTTONUP, OnItem(Find({kEntrees})));  // the box opens inside the drop
       })
       .Until([&] {
         if (!DialogOtherThan(Dialog())) return false;
         capturedDuringBox = GetCapture() == Dialog();
-        return AnswerBox(&refused, IDOK)();
+        return AnswerBox(&taken, IDOK)();
       })
       .Until(NoOtherDialog())
       .Do([] {
-        EXPECT_NE(Find({"Plats", "Viandes", "Veau"}), nullptr);
-        EXPECT_TRUE(Children(Find({kEntrees})).empty());
-        EXPECT_EQ(PathOf(106), "/Plats/Viandes/Veau");
-        EXPECT_TRUE(Editor().modified);
-        EXPECT_FALSE(Dragging());
-        Command(IDC_QUIT);
+        EXPECT_EQ(Children(Find({kEntrees})), std::vector<std::string>{"Viandes"});
+        EXPECT_EQ(PathOf(105), "/Desserts/Plats/Viandes/Boeuf");
+        EXPECT_EQ(PathOf(110), "/" + kEntrees + "/Viandes");
+        Command(IDC_EDITOR_SAVE);
       })
-      .Until(AnswerBox(&discard, IDYES));
+      .Until([&saved] {
+        if (Editor().modified) return false;
+        saved = Slurp("Gourmix.Idx");
+        Command(IDC_QUIT);
+        return true;
+      });
   ASSERT_TRUE(RunEditor(script));
   EXPECT_EQ(script.Done(), script.Steps());
-  EXPECT_EQ(refused.caption, "Saucelins");
-  EXPECT_EQ(refused.text, Str(IDS_CANNOT_MOVE));
-  EXPECT_EQ(refused.buttons, 0u);
-  EXPECT_EQ(refused.icon, nullptr);
+  EXPECT_EQ(taken.caption, "Saucelins");
+  EXPECT_EQ(taken.text, Formatted(IDS_MOVE_LABEL_TAKEN, "Viandes"));
+  EXPECT_TRUE(taken.Exclamation());
   // The mouse was free while the box was up, so the box could be clicked.
   EXPECT_FALSE(capturedDuringBox);
+  EXPECT_EQ(PathInIndex(saved, "Boeuf bourguignon"), "/Desserts/Plats/Viandes/Boeuf");
+  EXPECT_EQ(PathInIndex(saved, "Omelette"), "/Desserts/Plats");
+  EXPECT_EQ(PathInIndex(saved, "Terrine de campagne"), "/" + kEntrees + "/Viandes");
 }
 
 TEST_F(DragDrop, ADropOutsideTheTreeOrOnItsEmptySpaceBeepsAndMovesNothing) {
@@ -426,9 +466,11 @@ void RightClick(POINT p) {
 struct SeenMenu {
   std::vector<UINT> ids;
   std::vector<std::string> texts;
+  std::vector<bool> grayed;
 };
 
-// A step that waits for the popup menu, reads it and picks its item `pick` with the keyboard.
+// A step that waits for the popup menu, reads it and picks its item `pick` with the keyboard
+// (-1: closes it with Escape).
 std::function<bool()> PickFromMenu(SeenMenu* seen, int pick) {
   return [seen, pick] {
     HWND menuWindow = OpenMenuWindow();
@@ -436,11 +478,18 @@ std::function<bool()> PickFromMenu(SeenMenu* seen, int pick) {
     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
     seen->ids.clear();
     seen->texts.clear();
+    seen->grayed.clear();
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
       char text[64] = {};
       GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
       seen->ids.push_back(GetMenuItemID(menu, i));
       seen->texts.push_back(text);
+      seen->grayed.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0);
+    }
+    if (pick < 0) {
+      PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+      PostMessageA(menuWindow, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+      return true;
     }
     for (int i = 0; i <= pick; ++i) {
       PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
@@ -463,10 +512,13 @@ std::function<bool()> NoMenuAfterAWhile() {
 
 TEST_F(DragDrop, TheTreeMenuActsOnTheCategoryClicked) {
   WriteCatalogue(kCatalogue);
-  SeenMenu menu, renameMenu, deleteMenu;
+  SeenMenu rootMenu, menu, renameMenu, deleteMenu;
   SeenBox confirm, discard;
   Script script;
   script.Until(Loaded)
+      .Do([] { RightClick(OnItem(Root())); })
+      .Until(PickFromMenu(&rootMenu, -1))
+      .Until([] { return OpenMenuWindow() == nullptr; })
       .Do([] { RightClick(OnItem(Find({kEntrees}))); })
       .Until(PickFromMenu(&menu, 0))  // Nouvelle categorie
       .Until([] {
@@ -512,6 +564,10 @@ TEST_F(DragDrop, TheTreeMenuActsOnTheCategoryClicked) {
   EXPECT_EQ(menu.ids, (std::vector<UINT>{IDM_NEW_CATEGORY, IDM_DELETE_CATEGORY, IDM_RENAME_CATEGORY}));
   EXPECT_EQ(menu.texts, (std::vector<std::string>{"Nouvelle cat\xE9gorie", "Supprimer la cat\xE9gorie",
                                                   "Renommer la cat\xE9gorie"}));
+  EXPECT_EQ(menu.grayed, (std::vector<bool>{false, false, false}));
+  // The root's label is never stored: renaming it is not offered.
+  EXPECT_EQ(rootMenu.ids, menu.ids);
+  EXPECT_EQ(rootMenu.grayed, (std::vector<bool>{false, false, true}));
   EXPECT_EQ(confirm.text, Str(IDS_CONFIRM_DELETE));
 }
 

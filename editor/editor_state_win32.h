@@ -18,6 +18,9 @@
 // tree control is still busy with the item when it reports the end of the edit, so the node
 // goes once that report is over.
 constexpr UINT kMsgDropUnnamed = WM_APP + 1;
+// Posted by the editor to itself when it refused an edited label: once the edit is over, the
+// user is told why and edits the label again, starting from what he typed.
+constexpr UINT kMsgRetryLabel = WM_APP + 2;
 
 enum class DragState { None, Category, Recipes };
 
@@ -41,6 +44,9 @@ struct EditorState {
   HWND labelEdit = nullptr;              // the tree's label edit control, while subclassed
   WNDPROC labelEditProc = nullptr;       // and its own procedure
   CategoryNode unnamed = nullptr;        // a new category whose naming was cancelled
+  CategoryNode retryNode = nullptr;      // a category whose edited label was refused
+  LabelRefusal retryRefusal = LabelRefusal::None;  // and why
+  char retryText[kSavedLabelSize] = {};  // and the text refused
 
   // Cursors: the normal one recorded at the first opening, the two drag cursors loaded then.
   bool cursorsReady = false;
