@@ -332,7 +332,12 @@ scenario_memo() {
   edit_mode
   press ctrl+Home ctrl+shift+End Delete
   wait_answer $SOON "" text "$MEMO" "$IDC_MEMO_TEXT" || fail "the memo still reads '$ANSWER' after deleting its text"
-  close_memo
+  # OK asks first; Yes deletes it.
+  click_control "$MEMO" "$IDOK"
+  local box; box=$(wait_window $SOON "$TITLE_BOX" "$DIALOG_CLASS") || fail "emptying the memo asked nothing"
+  wait_until $SOON box_starts "$box" "Le texte du mémo est vide" || fail "the question reads '$ANSWER'"
+  click_control "$box" 6  # IDYES
+  wait_until $SOON window_gone "$MEMO" || fail "Yes did not close the memo dialog"
   memo_on_disk "$store" "$id" >/dev/null && fail "the emptied memo is still in the store"
   [ "$(memo_count_on_disk "$store")" = 0 ] || fail "the store still holds memos"
   ls "$SC_DIR"/cat/vlr*.tmp >/dev/null 2>&1 && fail "a temporary store file was left behind"
@@ -519,6 +524,7 @@ ps_complete() { tail -c 200 "$1" | grep -aq '%%EOF'; }
 # The text of a message box (its static text).
 box_text() { ask children "$1" | awk -F'\t' 'tolower($2) == "static" && $4 != "" { print $4 }'; }
 box_reads() { ANSWER=$(box_text "$1"); [ "$ANSWER" = "$2" ]; }
+box_starts() { ANSWER=$(box_text "$1"); [ "${ANSWER#"$2"}" != "$ANSWER" ]; }
 
 # The program shows no top-level window but its main window (ANSWER: the others).
 only_main_window() { ! another_window; }
