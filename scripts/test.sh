@@ -224,7 +224,7 @@ if want package && [ -x "$SRC_DIR/scripts/package.sh" ]; then
   begin
   echo "== Windows packages and the install test"
   if "$SRC_DIR/scripts/package.sh" --test >"$BUILD_ROOT/package.log" 2>&1; then
-    record package PASS "$(grep -c '^  ok ' "$BUILD_ROOT/package.log") install checks passed; $(grep -E '^saucelins-.*bytes$' "$BUILD_ROOT/package.log" | awk '{printf "%s%s %d KB", sep, $1, $2 / 1024; sep = ", "}')"
+    record package PASS "$(grep -c '^  ok ' "$BUILD_ROOT/package.log") install checks passed in $(sed -n 's/^install test: \([0-9]*\) s.*/\1/p' "$BUILD_ROOT/package.log") s; $(grep -E '^saucelins-.*bytes$' "$BUILD_ROOT/package.log" | awk '{printf "%s%s %d KB", sep, $1, $2 / 1024; sep = ", "}')"
   else
     record package FAIL "$(grep -c '^  FAIL ' "$BUILD_ROOT/package.log") install checks failed (log: $BUILD_ROOT/package.log)"
     grep -E '^  FAIL |^package: ' "$BUILD_ROOT/package.log" | head
