@@ -214,19 +214,24 @@ struct Category {
 
 // A random tree of `count` categories at most `maxDepth` levels deep, in creation order
 // (a parent always comes before its children). Sibling labels are unique.
-std::vector<Category> MakeCategories(uint32_t count, uint32_t maxDepth, Rng& rng) {
+std::vector<Category> MakeCategories(uint32_t count, uint32_t maxDepth, uint32_t firstLevel,
+                                     Rng& rng) {
   std::vector<Category> cats;
   cats.reserve(count);
   std::set<std::pair<int32_t, std::string>> taken;
   std::vector<int32_t> canHoldChildren = {-1};  // the root, then every node not yet at maxDepth
   const uint32_t chain = count < maxDepth ? count : maxDepth;
+  // The wide start comes after the branch's first node, which is under the root too.
+  const uint32_t wideEnd = firstLevel > 0 ? chain + firstLevel - (chain > 0 ? 1 : 0) : 0;
   for (uint32_t i = 0; i < count; ++i) {
     // The first nodes form one branch of full depth, so deep paths always exist.
+    const bool wide = i >= chain && i < wideEnd;
     const int32_t parent =
-        i < chain ? static_cast<int32_t>(i) - 1 : canHoldChildren[rng.Below(
-                                                      static_cast<uint32_t>(canHoldChildren.size()))];
+        i < chain ? static_cast<int32_t>(i) - 1
+                  : wide ? -1
+                         : canHoldChildren[rng.Below(static_cast<uint32_t>(canHoldChildren.size()))];
     std::string label;
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    for (int attempt = 0; attempt < 4 && !wide; ++attempt) {
       label = rng.Pick(kCategoryNouns);
       if (rng.Below(3) != 0) {
         label += ' ';
@@ -235,7 +240,10 @@ std::vector<Category> MakeCategories(uint32_t count, uint32_t maxDepth, Rng& rng
       if (taken.count({parent, label}) == 0) break;
       label.clear();
     }
-    if (label.empty()) {  // a crowded parent: the node's number keeps the label unique
+    if (wide) {
+      label = rng.Pick(kCategoryNouns);
+      AppendNumber(&label, i + 1);
+    } else if (label.empty()) {  // a crowded parent: the node's number keeps the label unique
       label = rng.Pick(kCategoryNouns);
       label += ' ';
       AppendNumber(&label, i + 1);
@@ -338,7 +346,7 @@ SyntheticStatus Generate(const SyntheticOptions& options, Sink& index, Sink& dat
 
   Rng treeRng(Mix(options.seed, kTreeStream));
   const std::vector<Category> cats =
-      MakeCategories(options.categories, options.maxDepth, treeRng);
+      MakeCategories(options.categories, options.maxDepth, options.firstLevel, treeRng);
   Rng spreadRng(Mix(options.seed, kSpreadStream));
   const std::vector<uint32_t> counts = SpreadRecipes(cats, options.recipes, spreadRng);
 
@@ -431,6 +439,9 @@ const char* SyntheticOptionsProblem(const SyntheticOptions& options) {
   }
   if (options.categories < 1 || options.categories > kSyntheticMaxCategories) {
     return "the number of categories must be between 1 and 1000000";
+  }
+  if (options.firstLevel > options.categories) {
+    return "the first-level categories cannot outnumber the categories";
   }
   return nullptr;
 }

@@ -28,6 +28,11 @@ struct SyntheticOptions {
   // Most levels below the root (1..kSyntheticMaxDepth); one branch is always this deep when
   // there are enough categories for it.
   uint32_t maxDepth = 5;
+  // Categories made directly under the root before the rest of the tree grows at random (0:
+  // no such start, the tree grows at random from the root). Labels of these are a word and a
+  // number ("Desserts12"), so that hundreds of them stay distinct: a wide tree, as collections
+  // gathered from many sources have. At most `categories`.
+  uint32_t firstLevel = 0;
   SyntheticOrder order = SyntheticOrder::Grouped;
   uint64_t seed = 1;
 };

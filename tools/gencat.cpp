@@ -1,7 +1,7 @@
 // gencat: writes a large made-up catalogue (Gourmix.Idx and Gourmix.Dat) for benchmarks and
 // for trying the program on big files.
 //
-//   gencat [--recipes N] [--categories N] [--depth N] [--order grouped|shuffled]
+//   gencat [--recipes N] [--categories N] [--depth N] [--wide N] [--order grouped|shuffled]
 //          [--seed N] [--out FOLDER]
 //
 // The same options always give the same bytes. The folder is created when missing.
@@ -25,6 +25,8 @@ void Usage(FILE* to) {
                "  --recipes N      number of recipes (default 100000)\n"
                "  --categories N   number of categories below the root (default 1000)\n"
                "  --depth N        most levels below the root, 1..%u (default 5)\n"
+               "  --wide N         make N of the categories first-level ones (\"Desserts12\"):\n"
+               "                   a wide tree (default 0: the tree grows at random)\n"
                "  --order ORDER    grouped (by category, as the editor saves) or shuffled\n"
                "                   (default grouped)\n"
                "  --seed N         seed of the generator (default 1)\n"
@@ -80,6 +82,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--depth") {
       ok = ParseNumber(value.c_str(), UINT32_MAX, &n);
       options.maxDepth = static_cast<uint32_t>(n);
+    } else if (arg == "--wide") {
+      ok = ParseNumber(value.c_str(), UINT32_MAX, &n);
+      options.firstLevel = static_cast<uint32_t>(n);
     } else if (arg == "--seed") {
       ok = ParseNumber(value.c_str(), UINT64_MAX, &n);
       options.seed = n;
