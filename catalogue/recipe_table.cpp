@@ -9,7 +9,11 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <string_view>
+#include <unordered_map>
 
+#include "categories/label_order.h"
 #include "platform/fileio.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
@@ -44,6 +48,7 @@ struct Table {
   uint32_t capacity = 0;        // the count rounded up to a multiple of kGrowth
   uint32_t allocated = 0;       // entries the array really holds while a load runs
   TextBlock* texts = nullptr;  // newest first
+  size_t titleBytes = 0;       // of every title, terminators aside
 };
 Table g_table;
 
@@ -173,9 +178,49 @@ char* ReadWholeFile(const char* name, size_t* size) {
 
 enum class LineResult { Skipped, Stored, OutOfMemory };
 
+// The nodes of the paths met so far in one load. An index of 100,000 lines names a few
+// hundred categories: each distinct path text is resolved in the tree once, and every later
+// line with the same text costs one hash of it (nothing at all when the line before had it,
+// as in an index the editor saved). The texts lie in the file's buffer, which outlives the load.
+class PathLookup {
+ public:
+  explicit PathLookup(CategoryTree& tree) : tree_(tree) {}
+  CategoryNode Find(const char* path, size_t len) {
+    const std::string_view text(path, len);
+    if (last_ && text == lastText_) return last_;
+    CategoryNode node = nullptr;
+    if (usable_) {
+      auto it = known_.find(text);
+      if (it != known_.end()) node = it->second;
+    }
+    if (!node) {
+      node = CategoryFromPath(tree_, path);
+      if (!node) return nullptr;
+      if (usable_) {
+        try {
+          known_.emplace(text, node);
+        } catch (const std::bad_alloc&) {
+          usable_ = false;  // out of memory: every later path goes to the tree
+          known_.clear();
+        }
+      }
+    }
+    last_ = node;
+    lastText_ = text;
+    return node;
+  }
+
+ private:
+  CategoryTree& tree_;
+  std::unordered_map<std::string_view, CategoryNode> known_;
+  bool usable_ = true;
+  CategoryNode last_ = nullptr;
+  std::string_view lastText_;
+};
+
 // Turns one line into the next entry, growing the table by kGrowth when it is full. A skipped
 // line gets its reason in *skipped.
-LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t, const char** skipped) {
+LineResult StoreLine(PathLookup& paths, char* line, char* end, Table& t, const char** skipped) {
   if (*line == '!' || *line == '#') {
     *skipped = "comment";
     return LineResult::Skipped;
@@ -201,6 +246,7 @@ LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t, const 
   RecipeEntry e;
   e.title = StoreText(t, f[1].begin, static_cast<size_t>(f[1].end - f[1].begin));
   if (!e.title) return LineResult::OutOfMemory;
+  t.titleBytes += static_cast<size_t>(f[1].end - f[1].begin);
   e.dataFile = IsSharedDataFile(f[6])
                    ? kSharedDataFile
                    : StoreText(t, f[6].begin, static_cast<size_t>(f[6].end - f[6].begin));
@@ -208,7 +254,7 @@ LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t, const 
   // Two more fields follow the path, so a TAB lies after it and ending it in place never
   // touches another field.
   *f[5].end = '\0';
-  e.category = CategoryFromPath(tree, f[5].begin);
+  e.category = paths.Find(f[5].begin, static_cast<size_t>(f[5].end - f[5].begin));
   if (!e.category) return LineResult::OutOfMemory;
   e.recipeId = ToUnsigned(f[0].begin, f[0].end);
   e.extraUnsigned = ToUnsigned(f[2].begin, f[2].end);
@@ -221,12 +267,15 @@ LineResult StoreLine(CategoryTree& tree, char* line, char* end, Table& t, const 
 
 bool TitleLess(const RecipeEntry& a, const RecipeEntry& b) { return CompareByTitle(&a, &b) < 0; }
 
-// A title's first 32 bytes as big-endian numbers (zero after its end): most titles fit whole,
-// so sorting rarely has to look at the titles themselves, scattered over memory.
-constexpr int kKeyBytes = 32;
+// A title's folded key (LabelFoldedKey), the first level of its order. The first 16 bytes sit
+// in the key itself as big-endian numbers (zero after the end: every folded byte is at least
+// 1), so sorting seldom reads the rest, scattered over memory.
+constexpr int kHeadBytes = 16;
 struct TitleKey {
-  uint64_t words[kKeyBytes / 8];
-  uint32_t index;  // place in file order, which breaks ties: equal titles keep that order
+  uint64_t head[kHeadBytes / 8];
+  const uint8_t* folded;
+  uint32_t len;
+  uint32_t index;  // place in file order, which breaks the last ties: equal titles keep it
 };
 
 uint64_t BigEndian64(const unsigned char* p) {
@@ -234,49 +283,52 @@ uint64_t BigEndian64(const unsigned char* p) {
          uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 | uint64_t(p[6]) << 8 | uint64_t(p[7]);
 }
 
-TitleKey KeyOf(const char* title, uint32_t index) {
-  unsigned char head[kKeyBytes] = {};
-  size_t n = 0;
-  while (n < kKeyBytes && title[n]) ++n;
-  std::memcpy(head, title, n);
-  TitleKey k;
-  for (int w = 0; w < kKeyBytes / 8; ++w) k.words[w] = BigEndian64(head + 8 * w);
-  k.index = index;
-  return k;
+unsigned KeyByte(const TitleKey& k, uint32_t i) {
+  if (i < kHeadBytes) return (k.head[i / 8] >> (56 - 8 * (i % 8))) & 0xFF;
+  return i < k.len ? k.folded[i] : 0;
 }
 
-unsigned KeyByte(const TitleKey& k, int i) { return (k.words[i / 8] >> (56 - 8 * (i % 8))) & 0xFF; }
-
-// Most significant byte first radix sort of the keys: titles that share long beginnings
-// ("Tarte aux ...") cost one pass per shared byte instead of a full comparison each time.
+// Most significant byte first radix sort of the folded keys: titles that share long
+// beginnings ("Tarte aux ...") cost one pass per shared byte instead of a full comparison
+// each time. Titles whose folded keys are equal are few; they are ordered by the whole order
+// (accents, case, punctuation, then bytes).
 class TitleSorter {
  public:
   TitleSorter(const RecipeEntry* entries, TitleKey* spare) : entries_(entries), spare_(spare) {}
 
   bool Less(const TitleKey& a, const TitleKey& b) const {
-    for (int w = 0; w < kKeyBytes / 8; ++w) {
-      if (a.words[w] != b.words[w]) return a.words[w] < b.words[w];
+    for (int w = 0; w < kHeadBytes / 8; ++w) {
+      if (a.head[w] != b.head[w]) return a.head[w] < b.head[w];
     }
-    // Same first 32 bytes: either both titles ended there (equal) or both go on.
-    if ((a.words[kKeyBytes / 8 - 1] & 0xFF) != 0) {
-      int c = std::strcmp(entries_[a.index].title + kKeyBytes, entries_[b.index].title + kKeyBytes);
-      if (c != 0) return c < 0;
+    if (a.len > kHeadBytes || b.len > kHeadBytes) {
+      const uint32_t n = std::min(a.len, b.len);
+      if (n > kHeadBytes) {
+        const int c = std::memcmp(a.folded + kHeadBytes, b.folded + kHeadBytes, n - kHeadBytes);
+        if (c != 0) return c < 0;
+      }
+      if (a.len != b.len) return a.len < b.len;
     }
+    const int c = CompareTitles(entries_[a.index].title, entries_[b.index].title);
+    if (c != 0) return c < 0;
     return a.index < b.index;
   }
 
-  // Sorts keys that agree on their first `depth` bytes and are in file order among equals.
-  void Sort(TitleKey* a, size_t n, int depth) {
-    if (n < 48 || depth == kKeyBytes) {
+  // Sorts keys that agree on their first `depth` folded bytes.
+  void Sort(TitleKey* a, size_t n, uint32_t depth) {
+    if (n < 48) {
       std::sort(a, a + n, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
       return;
     }
     uint32_t start[257] = {};
     for (size_t i = 0; i < n; ++i) ++start[KeyByte(a[i], depth) + 1];
-    unsigned first = KeyByte(a[0], depth);
+    const unsigned first = KeyByte(a[0], depth);
     if (start[first + 1] == n) {
-      // One byte value for all. A zero means every title ended: equal, already in file order.
-      if (first != 0) Sort(a, n, depth + 1);
+      // One byte value for all. A zero means every folded key ended: equal, the rest decides.
+      if (first != 0) {
+        Sort(a, n, depth + 1);
+      } else {
+        std::sort(a, a + n, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
+      }
       return;
     }
     for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
@@ -284,9 +336,14 @@ class TitleSorter {
     std::memcpy(next, start, sizeof next);
     for (size_t i = 0; i < n; ++i) spare_[next[KeyByte(a[i], depth)]++] = a[i];
     std::memcpy(a, spare_, n * sizeof(TitleKey));
-    // Bucket 0 holds titles that ended: equal to each other and kept in file order.
-    for (int b = 1; b < 256; ++b) {
-      if (start[b + 1] - start[b] > 1) Sort(a + start[b], start[b + 1] - start[b], depth + 1);
+    for (int b = 0; b < 256; ++b) {
+      const uint32_t m = start[b + 1] - start[b];
+      if (m < 2) continue;
+      if (b == 0) {
+        std::sort(a, a + m, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
+      } else {
+        Sort(a + start[b], m, depth + 1);
+      }
     }
   }
 
@@ -295,18 +352,33 @@ class TitleSorter {
   TitleKey* spare_;
 };
 
-// Puts the entries in title order, equal titles in file order.
+// Puts the entries in the order of the recipe list (CompareTitles), equal titles in file order.
 void SortByTitle(Table& t) {
   size_t n = t.count;
   if (n < 2) return;
-  TitleKey* keys = static_cast<TitleKey*>(fileio::Malloc((n ? n : 1) * 2 * sizeof(TitleKey)));
-  if (!keys) {
+  TitleKey* keys = static_cast<TitleKey*>(fileio::Malloc(n * 2 * sizeof(TitleKey)));
+  uint8_t* pool = static_cast<uint8_t*>(fileio::Malloc(LabelFoldedKeyCapacity(t.titleBytes) + 1));
+  if (!keys || !pool) {
+    fileio::Free(keys);
+    fileio::Free(pool);
     // Slower, but needs no memory of its own.
     std::stable_sort(t.entries, t.entries + n, TitleLess);
     return;
   }
-  for (uint32_t i = 0; i < n; ++i) keys[i] = KeyOf(t.entries[i].title, i);
+  uint8_t* at = pool;
+  for (uint32_t i = 0; i < n; ++i) {
+    const char* title = t.entries[i].title;
+    TitleKey& k = keys[i];
+    k.folded = at;
+    k.len = static_cast<uint32_t>(LabelFoldedHead(title, SIZE_MAX, at));
+    unsigned char head[kHeadBytes] = {};
+    std::memcpy(head, at, std::min<size_t>(k.len, kHeadBytes));
+    for (int w = 0; w < kHeadBytes / 8; ++w) k.head[w] = BigEndian64(head + 8 * w);
+    k.index = i;
+    at += k.len;
+  }
   TitleSorter(t.entries, keys + n).Sort(keys, n, 0);
+  fileio::Free(pool);
 
   RecipeEntry* sorted =
       static_cast<RecipeEntry*>(fileio::Malloc((t.capacity ? t.capacity : 1) * sizeof(RecipeEntry)));
@@ -404,7 +476,7 @@ struct NodeRank {
 };
 struct WriteKey {
   uint32_t rank;   // the category's place in the tree; unknown categories last
-  uint32_t index;  // the entry's place in the table, which is title order
+  uint32_t index;  // the entry's place in the table
 };
 
 CategoryNode NextInTreeOrder(CategoryTree& tree, CategoryNode n) {
@@ -416,7 +488,7 @@ CategoryNode NextInTreeOrder(CategoryTree& tree, CategoryNode n) {
 }
 
 // The order in which the entries are written: grouped by category, the groups in the tree's
-// order from the root down, title order inside a group. Entries are sorted through this array
+// order from the root down, byte order of the titles inside a group. Entries are sorted through this array
 // only; the table itself never moves, since list controls hold pointers to its entries. The
 // order does not depend on where nodes lie in memory, so saving what was loaded from a saved
 // index gives the same bytes.
@@ -446,8 +518,13 @@ WriteKey* WriteOrder(CategoryTree& tree, const Table& t) {
     keys[i].index = i;
   }
   fileio::Free(ranks);
-  std::sort(keys, keys + t.count, [](const WriteKey& a, const WriteKey& b) {
-    return a.rank != b.rank ? a.rank < b.rank : a.index < b.index;
+  // Inside a group the titles go in the order of their bytes, equal ones in table order: the
+  // order the index has always been written in, whatever order the list shows.
+  const RecipeEntry* e = t.entries;
+  std::sort(keys, keys + t.count, [e](const WriteKey& a, const WriteKey& b) {
+    if (a.rank != b.rank) return a.rank < b.rank;
+    const int c = std::strcmp(e[a.index].title, e[b.index].title);
+    return c != 0 ? c < 0 : a.index < b.index;
   });
   return keys;
 }
@@ -568,12 +645,13 @@ uint32_t LoadIndex(CategoryTree& tree) {
     if (t.entries) t.allocated = reserve;
   }
   uint32_t lineNumber = 0;
+  PathLookup paths(tree);
   for (char* line = text; line < end;) {
     char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
     char* next = lf ? lf + 1 : end;
     ++lineNumber;
     const char* skipped = nullptr;
-    LineResult r = StoreLine(tree, line, next, t, &skipped);
+    LineResult r = StoreLine(paths, line, next, t, &skipped);
     if (r == LineResult::Skipped && g_lineObserver) {
       g_lineObserver(g_lineObserverContext, lineNumber, skipped);
     }
@@ -627,9 +705,8 @@ uint32_t RecipeCount() { return g_table.count; }
 uint32_t RecipeCapacity() { return g_table.capacity; }
 
 int CompareByTitle(const void* a, const void* b) {
-  // strcmp compares as unsigned char: capitals before small letters, accented letters last.
-  return std::strcmp(static_cast<const RecipeEntry*>(a)->title,
-                     static_cast<const RecipeEntry*>(b)->title);
+  return CompareTitles(static_cast<const RecipeEntry*>(a)->title,
+                       static_cast<const RecipeEntry*>(b)->title);
 }
 
 int CompareByCategory(const void* a, const void* b) {

@@ -43,6 +43,9 @@ RecipeEntry* RecipeEntries();
 uint32_t RecipeCount();
 uint32_t RecipeCapacity();
 
+// The recipe list's order: alphabetical as the category tree orders labels (accents and case
+// weighed after the letters, the ligature as "oe"), then by bytes. The table is in this order
+// outside a save; the index file keeps byte order inside each category.
 int CompareByTitle(const void* a, const void* b);
 int CompareByCategory(const void* a, const void* b);
 

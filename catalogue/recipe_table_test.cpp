@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "categories/label_order.h"
 #include "platform/fileio.h"
 #include "platform/temp_folder_test.h"
 
@@ -171,12 +172,59 @@ TEST_F(RecipeTableTest, StorageGrowsTenEntriesAtATimeAndNoEntryLeavesNone) {
   EXPECT_EQ(RecipeCapacity(), 20u);
 }
 
-TEST_F(RecipeTableTest, TitlesSortByUnsignedBytes) {
-  // "\xC9t\xE9" is "Ete" with accents in Windows-1252.
-  ASSERT_EQ(Load(Line("1", "\xC9t\xE9", "/D") + Line("2", "abc", "/D") + Line("3", "Abc", "/D") +
-                 Line("4", "ab", "/D")),
-            4u);
-  EXPECT_EQ(Titles(), (std::vector<std::string>{"Abc", "ab", "abc", "\xC9t\xE9"}));
+TEST_F(RecipeTableTest, TitlesSortAlphabeticallyAndTheIndexKeepsByteOrder) {
+  // Lines in file order; two "Tarte Tatin" that keep it among themselves.
+  const std::string index =
+      Line("1", "Tarte Tatin", "/D") + Line("2", "\x8C" "ufs en meurette", "/D") +
+      Line("3", "Cr\xEApes", "/D") + Line("4", "\xCEle flottante", "/D") +
+      Line("5", "C\xE9leri r\xE9moulade", "/D") + Line("6", "Tarte au citron", "/D") +
+      Line("7", "abc", "/D") + Line("8", "Abc", "/D") + Line("9", "Tarte Tatin", "/D") +
+      Line("10", "B\x9C" "uf", "/D") + Line("11", "Boeuf", "/D");
+  ASSERT_EQ(Load(index), 11u);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"abc", "Abc", "Boeuf", "B\x9C" "uf",
+                                                 "C\xE9leri r\xE9moulade", "Cr\xEApes",
+                                                 "\xCEle flottante", "\x8C" "ufs en meurette",
+                                                 "Tarte au citron", "Tarte Tatin", "Tarte Tatin"}));
+  EXPECT_EQ(RecipeEntries()[9].recipeId, 1u);
+  EXPECT_EQ(RecipeEntries()[10].recipeId, 9u);
+
+  // A save writes each category's titles in byte order, as it always did.
+  ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
+  EXPECT_EQ(Slurp(kIndexFileName),
+            Line("8", "Abc", "/D") + Line("11", "Boeuf", "/D") + Line("10", "B\x9C" "uf", "/D") +
+                Line("3", "Cr\xEApes", "/D") + Line("5", "C\xE9leri r\xE9moulade", "/D") +
+                Line("1", "Tarte Tatin", "/D") + Line("9", "Tarte Tatin", "/D") +
+                Line("6", "Tarte au citron", "/D") + Line("7", "abc", "/D") +
+                Line("2", "\x8C" "ufs en meurette", "/D") + Line("4", "\xCEle flottante", "/D"));
+}
+
+TEST_F(RecipeTableTest, ManyTitlesSortAsOnePlainSortWouldSortThem) {
+  // Enough titles, sharing long beginnings and differing in accents, case, hyphens and
+  // ligatures only, for the sort to go many bytes deep; repeated titles keep file order.
+  const char* const starts[] = {"Tarte ", "tarte ", "T\xE2rte ", "Tarte-", "TARTE "};
+  const char* const middles[] = {"aux pommes ", "aux p\xF4mmes ", "au citron ", "\xE0 l'oignon ",
+                                 "aux oeufs ", "aux \x9C" "ufs ", "Tatin "};
+  const char* const ends[] = {"", "n\xB0 1", "N\xB0 1", "n\xB0 2", "fondante", "fondant\xE9"};
+  std::string index;
+  std::vector<std::pair<std::string, uint32_t>> lines;
+  uint32_t id = 0;
+  for (int round = 0; round < 2; ++round)
+    for (const char* s : starts)
+      for (const char* m : middles)
+        for (const char* e : ends) {
+          std::string title = std::string(s) + m + e;
+          if (title.back() == ' ') title.pop_back();  // the reader trims it
+          index += Line(std::to_string(++id), title, "/D");
+          lines.emplace_back(title, id);
+        }
+  ASSERT_EQ(Load(index), id);
+  std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) {
+    return CompareTitles(a.first.c_str(), b.first.c_str()) < 0;
+  });
+  for (uint32_t i = 0; i < id; ++i) {
+    ASSERT_EQ(RecipeEntries()[i].title, lines[i].first) << i;
+    ASSERT_EQ(RecipeEntries()[i].recipeId, lines[i].second) << i;
+  }
 }
 
 TEST_F(RecipeTableTest, SavedIndexLoadsBackAndSavesToTheSameBytes) {

@@ -1,5 +1,6 @@
 #include "categories/label_order.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -287,6 +288,38 @@ const CharWeights kWeights[256] = {
 
 LabelCollation g_collation = LabelCollation::Default;
 
+// The letters' first-level weights (script and letter) ranked from 1, in their order: one
+// byte per letter that keeps the order of the two-byte weights.
+struct FoldTable {
+  uint8_t count[256];
+  uint8_t rank[256][2];
+  FoldTable() {
+    std::vector<uint16_t> weights;
+    for (int c = 0; c < 256; ++c) {
+      const CharWeights& w = kWeights[c];
+      if (w.kind != kWeighted) continue;
+      for (int e = 0; e < w.count; ++e)
+        weights.push_back(static_cast<uint16_t>(w.elements[e].script << 8 | w.elements[e].primary));
+    }
+    std::sort(weights.begin(), weights.end());
+    weights.erase(std::unique(weights.begin(), weights.end()), weights.end());
+    for (int c = 0; c < 256; ++c) {
+      const CharWeights& w = kWeights[c];
+      count[c] = w.kind == kWeighted ? w.count : 0;
+      for (int e = 0; e < count[c]; ++e) {
+        const uint16_t v = static_cast<uint16_t>(w.elements[e].script << 8 | w.elements[e].primary);
+        rank[c][e] = static_cast<uint8_t>(
+            1 + (std::lower_bound(weights.begin(), weights.end(), v) - weights.begin()));
+      }
+    }
+  }
+};
+
+const FoldTable& Folding() {
+  static const FoldTable table;
+  return table;
+}
+
 }  // namespace
 
 void SetLabelCollation(LabelCollation collation) { g_collation = collation; }
@@ -378,4 +411,43 @@ int CompareLabelsAsPlatform(const char* a, const char* b) {
   const size_t na = LabelSortKey(a, alen, ka);
   const size_t nb = LabelSortKey(b, blen, kb);
   return CompareLabelKeys(ka, na, kb, nb);
+}
+
+size_t LabelFoldedKey(const char* label, size_t len, uint8_t* out) {
+  const FoldTable& f = Folding();
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(label);
+  size_t n = 0;
+  for (size_t i = 0; i < len; ++i) {
+    const uint8_t c = text[i];
+    if (f.count[c] == 0) continue;
+    out[n++] = f.rank[c][0];
+    if (f.count[c] == 2) out[n++] = f.rank[c][1];
+  }
+  return n;
+}
+
+int CompareTitles(const char* a, const char* b) {
+  const int c = CompareLabelsAsPlatform(a, b);
+  if (c != 0) return c;
+  // strcmp compares as unsigned char.
+  return std::strcmp(a, b);
+}
+
+size_t LabelFoldedHead(const char* text, size_t want, uint8_t* out) {
+  const FoldTable& f = Folding();
+  size_t n = 0;
+  for (const uint8_t* p = reinterpret_cast<const uint8_t*>(text); *p && n < want; ++p) {
+    if (f.count[*p] == 0) continue;
+    out[n++] = f.rank[*p][0];
+    if (f.count[*p] == 2) out[n++] = f.rank[*p][1];
+  }
+  return n;
+}
+
+bool HasFoldedPrefix(const char* text, const char* prefix) {
+  const size_t plen = std::strlen(prefix);
+  std::vector<uint8_t> want(LabelFoldedKeyCapacity(plen) + 1), head(LabelFoldedKeyCapacity(plen) + 2);
+  const size_t wlen = LabelFoldedKey(prefix, plen, want.data());
+  return LabelFoldedHead(text, wlen, head.data()) >= wlen &&
+         std::memcmp(head.data(), want.data(), wlen) == 0;
 }

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
+#include <cstring>
 
 // Where two labels differ only in their accents, the default order weighs the accents from
 // the start of the word and the French order from its end (cote, c\xF4te, cot\xE9, c\xF4t\xE9 in
@@ -40,5 +42,55 @@ int CompareLabelKeys(const uint8_t* a, size_t alen, const uint8_t* b, size_t ble
 // The platform's comparison of two labels: negative, zero or positive. Zero for labels that
 // differ only in what the platform ignores (e.g. "Boeuf" and the same word with the ligature).
 int CompareLabelsAsPlatform(const char* a, const char* b);
+
+// The first level of a label's order alone: one byte per letter, accents and case left out,
+// a ligature as its two letters ("oe"), hyphens and apostrophes left out. Every byte is at
+// least 1, and two labels' folded keys compare with memcmp (a prefix first) as their first
+// level does. Writes at most LabelFoldedKeyCapacity(len) bytes; returns the length.
+constexpr size_t LabelFoldedKeyCapacity(size_t len) { return 2 * len; }
+size_t LabelFoldedKey(const char* label, size_t len, uint8_t* out);
+
+// The order of recipe titles in the recipe list: the labels' order, and between titles it
+// finds equal, the order of their bytes. Zero only for the same bytes.
+int CompareTitles(const char* a, const char* b);
+
+// True when `text` begins with `prefix` under the folding of LabelFoldedKey ("ile" and "\xCEle"
+// both begin "\xCEle flottante", "oeufs" begins "\x8Cufs en meurette").
+bool HasFoldedPrefix(const char* text, const char* prefix);
+
+// The first of `count` titles, given in CompareTitles order by titleAt, that begins with
+// `prefix` under that folding; -1 when none does. A binary search: titles with one folded
+// beginning lie together in that order.
+// The folded key of the start of a NUL-terminated text, up to `want` bytes: writes at most
+// want + 1 bytes (a ligature at the end gives two) and returns how many; fewer than `want`
+// only when the text ended.
+size_t LabelFoldedHead(const char* text, size_t want, uint8_t* out);
+
+template <typename TitleAt>
+long FirstWithFoldedPrefix(long count, TitleAt titleAt, const char* prefix) {
+  // Typed text: at most 127 characters are looked at.
+  constexpr size_t kTyped = 127;
+  uint8_t want[LabelFoldedKeyCapacity(kTyped)];
+  const size_t plen = std::min(std::strlen(prefix), kTyped);
+  const size_t wlen = LabelFoldedKey(prefix, plen, want);
+  // The first title whose folded key is not below the prefix's; from there on every title
+  // that begins with it follows.
+  long lo = 0, hi = count;
+  uint8_t key[LabelFoldedKeyCapacity(kTyped) + 1];
+  while (lo < hi) {
+    const long mid = lo + (hi - lo) / 2;
+    const size_t klen = LabelFoldedHead(titleAt(mid), wlen, key);
+    int c = std::memcmp(key, want, std::min(klen, wlen));
+    if (c == 0 && klen < wlen) c = -1;
+    if (c < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  if (lo < count && LabelFoldedHead(titleAt(lo), wlen, key) >= wlen &&
+      std::memcmp(key, want, wlen) == 0)
+    return lo;
+  return -1;
+}
 
 #endif

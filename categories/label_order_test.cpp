@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,75 @@ TEST_F(LabelOrderTest, KeysLookLikeThePlatformsSortKeys) {
   ASSERT_EQ(LabelSortKey("A-b", 3, key), sizeof want);
   EXPECT_EQ(std::vector<uint8_t>(key, key + sizeof want),
             std::vector<uint8_t>(want, want + sizeof want));
+}
+
+int Sign(int v) { return (v > 0) - (v < 0); }
+
+std::vector<uint8_t> Folded(const std::string& s) {
+  std::vector<uint8_t> key(LabelFoldedKeyCapacity(s.size()));
+  key.resize(LabelFoldedKey(s.data(), s.size(), key.data()));
+  return key;
+}
+
+TEST_F(LabelOrderTest, FoldedKeysOrderAsTheFirstLevelOfTheWholeOrder) {
+  // Any two characters, each before a common letter: where the folded keys differ, they must
+  // say what the whole comparison says.
+  for (int c = 1; c < 256; ++c) {
+    for (int d = 1; d < 256; ++d) {
+      const std::string a = std::string(1, static_cast<char>(c)) + "a";
+      const std::string b = std::string(1, static_cast<char>(d)) + "a";
+      const std::vector<uint8_t> fa = Folded(a), fb = Folded(b);
+      if (fa == fb) continue;
+      const int folded = Sign(std::lexicographical_compare(fa.begin(), fa.end(), fb.begin(), fb.end()) ? -1 : 1);
+      ASSERT_EQ(folded, Sign(CompareLabelsAsPlatform(a.c_str(), b.c_str()))) << c << " " << d;
+    }
+  }
+  EXPECT_EQ(Folded("\xCEle"), Folded("ile"));
+  EXPECT_EQ(Folded("\x8C" "ufs"), Folded("oeufs"));
+  EXPECT_EQ(Folded("P\xE2tes-fra\xEE" "ches"), Folded("patesfraiches"));
+}
+
+TEST_F(LabelOrderTest, TitlesOrderAlphabeticallyThenByBytes) {
+  const std::vector<std::string> ordered = {
+      "abc", "Abc", "Boeuf", "B\x9C" "uf", "C\xE9leri r\xE9moulade", "Cr\xEApes", "Ete", "\xC9t\xE9",
+      "\xCEle flottante", "Oeufs brouill\xE9s", "\x8C" "ufs en meurette", "Tarte au citron",
+      "Tarte Tatin"};
+  for (size_t i = 0; i < ordered.size(); ++i) {
+    EXPECT_EQ(CompareTitles(ordered[i].c_str(), ordered[i].c_str()), 0);
+    for (size_t j = i + 1; j < ordered.size(); ++j) {
+      EXPECT_LT(CompareTitles(ordered[i].c_str(), ordered[j].c_str()), 0) << ordered[i] << " / " << ordered[j];
+      EXPECT_GT(CompareTitles(ordered[j].c_str(), ordered[i].c_str()), 0) << ordered[j] << " / " << ordered[i];
+    }
+  }
+}
+
+TEST_F(LabelOrderTest, FoldedPrefixFindsTheFirstTitleInListOrder) {
+  const std::vector<std::string> list = {
+      "Aligot", "C\xE9leri r\xE9moulade", "Cr\xEApes", "Cr\xEApes Suzette", "\xCEle flottante",
+      "Oeufs brouill\xE9s", "\x8C" "ufs en meurette", "P\xE2t\xE9 en cro\xFBte", "Tarte au citron",
+      "Tarte Tatin"};
+  const auto at = [&](long i) { return list[static_cast<size_t>(i)].c_str(); };
+  struct Case {
+    const char* typed;
+    const char* found;  // null: no title begins so
+  };
+  const Case cases[] = {
+      {"\xEEle", "\xCEle flottante"}, {"ile", "\xCEle flottante"}, {"ILE F", "\xCEle flottante"},
+      {"\x9C", "Oeufs brouill\xE9s"}, {"oeufs e", "\x8C" "ufs en meurette"}, {"cre", "Cr\xEApes"},
+      {"crepes s", "Cr\xEApes Suzette"}, {"c", "C\xE9leri r\xE9moulade"}, {"a", "Aligot"},
+      {"pate", "P\xE2t\xE9 en cro\xFBte"}, {"tarte t", "Tarte Tatin"}, {"TARTE", "Tarte au citron"},
+      {"x", nullptr}, {"tartes", nullptr}, {"aligots", nullptr}, {"0", nullptr},
+  };
+  for (const Case& c : cases) {
+    const long i = FirstWithFoldedPrefix(static_cast<long>(list.size()), at, c.typed);
+    if (!c.found) {
+      EXPECT_EQ(i, -1) << c.typed;
+    } else {
+      ASSERT_GE(i, 0) << c.typed;
+      EXPECT_EQ(list[static_cast<size_t>(i)], c.found) << c.typed;
+    }
+  }
+  EXPECT_EQ(FirstWithFoldedPrefix(0, at, "a"), -1);
 }
 
 }  // namespace
