@@ -32,6 +32,13 @@ void ForgetClass() {
   g_win.background = nullptr;
 }
 
+// Paints the frame with its caption and the client area at once: no message loop runs while
+// the gauge is up, so a window left to WM_PAINT would stay a grey box captioned "gauge".
+void PaintNow() {
+  RedrawWindow(g_win.window, nullptr, nullptr,
+               RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ERASENOW);
+}
+
 bool OpenGaugeWindow(WindowRef parentRef) {
   HWND parent = static_cast<HWND>(parentRef);
   if (!g_win.instance && parent) {
@@ -65,10 +72,14 @@ bool OpenGaugeWindow(WindowRef parentRef) {
     ForgetClass();
     return false;
   }
+  PaintNow();
   return true;
 }
 
-void SetTitle(const char* title) { SetWindowTextA(g_win.window, title); }
+void SetTitle(const char* title) {
+  SetWindowTextA(g_win.window, title);
+  PaintNow();
+}
 
 void Repaint(int32_t percent) {
   HDC dc = GetDC(g_win.window);

@@ -14,10 +14,17 @@ void AdoptPlatformLabelCollation() {
 TreeViewHolder::TreeViewHolder(CategoryTree& tree, HWND control) : tree_(tree), control_(control) {
   AdoptPlatformLabelCollation();
   tree_.SetView(this);
-  // Show what the tree already holds, parents before children, each after its previous sibling.
+  ShowAll();
+}
+
+void TreeViewHolder::ShowAll() {
+  // Painting back on may show a hidden control; the window's tab decides what is visible.
+  const bool wasVisible = (GetWindowLongPtrA(control_, GWL_STYLE) & WS_VISIBLE) != 0;
+  SendMessageA(control_, WM_SETREDRAW, FALSE, 0);
+  // Parents before children, each after its previous sibling.
   CategoryNode n = tree_.Root();
   while (n) {
-    OnInsert(n, tree_.Parent(n), tree_.PrevSibling(n), tree_.IsExpanded(n));
+    if (!ItemFromNode(n)) OnInsert(n, tree_.Parent(n), tree_.PrevSibling(n), tree_.IsExpanded(n));
     if (tree_.FirstChild(n)) {
       n = tree_.FirstChild(n);
       continue;
@@ -25,7 +32,20 @@ TreeViewHolder::TreeViewHolder(CategoryTree& tree, HWND control) : tree_(tree), 
     while (n && !tree_.NextSibling(n)) n = tree_.Parent(n);
     if (n) n = tree_.NextSibling(n);
   }
+  SendMessageA(control_, WM_SETREDRAW, TRUE, 0);
+  if (!wasVisible) ShowWindow(control_, SW_HIDE);
+  InvalidateRect(control_, nullptr, TRUE);
   if (tree_.Selected()) OnSelect(tree_.Selected());
+}
+
+void TreeViewHolder::Detach() {
+  if (tree_.View() == this) tree_.SetView(nullptr);
+}
+
+void TreeViewHolder::Reattach() {
+  if (tree_.View() == this) return;
+  tree_.SetView(this);
+  ShowAll();
 }
 
 TreeViewHolder::~TreeViewHolder() {

@@ -24,6 +24,14 @@ class TreeViewHolder : public CategoryTreeView {
   TreeViewHolder& operator=(const TreeViewHolder&) = delete;
 
   HWND Control() const { return control_; }
+
+  // A load creates thousands of nodes. Shown one by one, each goes into a visible control that
+  // lays out and repaints its siblings again: the time grows with the square of the width of
+  // the tree. Between these two calls the control is not told about anything; the second one
+  // gives it every node the model holds, in order, with its painting suspended, and then the
+  // selection (which notifies the owner as a click does).
+  void Detach();
+  void Reattach();
   CategoryNode NodeFromItem(HTREEITEM item) const;
   HTREEITEM ItemFromNode(CategoryNode node) const;
 
@@ -42,6 +50,7 @@ class TreeViewHolder : public CategoryTreeView {
 
  private:
   void Forget(CategoryNode node);  // the node and its subtree
+  void ShowAll();
 
   CategoryTree& tree_;
   HWND control_;
