@@ -12,6 +12,7 @@
 #include "catalogue/load_win32.h"
 #include "catalogue/recipe_table.h"
 #include "categories/history_win32.h"
+#include "categories/label_order.h"
 #include "categories/tree_view_win32.h"
 #include "editor/category_editor_win32.h"
 #include "memo/memo_dialog_win32.h"
@@ -34,6 +35,9 @@ struct MainWindowState {
   int previousTab = -1;
   // The close sequence has released the fonts, the catalogue and the icon.
   bool released = false;
+  // The recipe whose text the pane holds (null: help text, an error, nothing): selecting the
+  // same recipe again does not lay the text out again.
+  const RecipeEntry* shown = nullptr;
   CategoryTree tree;
   std::unique_ptr<TreeViewHolder> treeView;
   // Tooltip texts are read by the toolbar after the notification returns.
@@ -139,12 +143,17 @@ void ApplyTab(HWND window) {
         const uint32_t n = ListFromTree(s.tree, history, Item(window, IDC_RECIPE_LIST),
                                         EmptyRecipeList, AppendRecipe);
         SetItemTextFromString(window, IDC_LISTED, IDS_LISTED, static_cast<LPARAM>(n));
+      } else {
+        // The same category: the list keeps its lines, selection and scroll position, and the
+        // reader finds the recipe they left.
+        ShowSelectedRecipe(window);
       }
       s.categoryChanged = false;
       break;
     case kCategoriesTab:
       SyncTreeAndHistory(s.tree, history, 0);
       SetItemTextFromString(window, IDC_RECIPE_TEXT, IDS_CATEGORY_HELP, 0);
+      s.shown = nullptr;
       break;
     case kEditorTab:
       SyncTreeAndHistory(s.tree, history, s.previousTab == kCategoriesTab ? 1 : 0);
@@ -163,6 +172,7 @@ void OnInitDialog(HWND window) {
   s.categoryChanged = false;
   s.previousTab = -1;
   s.released = false;
+  s.shown = nullptr;
   ResetFontState();
   s.tree.SetView(nullptr);
   s.treeView.reset();
@@ -180,6 +190,11 @@ void OnInitDialog(HWND window) {
 }
 
 void OnLoad(HWND window) {
+  // The window shows itself, painted, before a load that may take a while: the user sees the
+  // program and the gauge over it at once rather than nothing.
+  if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOW);
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
   if (LoadCatalogue(window, State().tree) < 0) {
     PostMessageA(window, WM_CLOSE, 0, 0);
   } else {
@@ -207,6 +222,7 @@ void OnReload(HWND window) {
   SendMessageA(Item(window, IDC_HISTORY), CB_RESETCONTENT, 0, 0);
   EnableMemoButtons(window, false, false);
   ReleaseCatalogue();
+  s.shown = nullptr;
   PostMessageA(window, WMU_LOAD, 0, 0);
 }
 
@@ -255,11 +271,24 @@ void Search(HWND window) {
   GetDlgItemTextA(window, IDC_SEARCH, text, sizeof text);
   if (text[0] == '\0') return;
   HWND list = Item(window, IDC_RECIPE_LIST);
-  if (SendMessageA(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) ==
-      LB_ERR) {
+  // The list is in title order, and the titles that begin alike (accents and case aside) lie
+  // together in it: the first one is found by halves. The list box's own prefix search
+  // compares only letter case.
+  const long count = static_cast<long>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  const long found = FirstWithFoldedPrefix(
+      count,
+      [list](long i) {
+        const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+        const RecipeEntry* e = data == LB_ERR ? nullptr : reinterpret_cast<const RecipeEntry*>(data);
+        return e ? static_cast<const char*>(e->title) : "";
+      },
+      text);
+  if (found < 0) {
     Beep(MB_ICONASTERISK);
     return;
   }
+  if (found == static_cast<long>(SendMessageA(list, LB_GETCURSEL, 0, 0))) return;
+  SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE),
                reinterpret_cast<LPARAM>(list));
 }
@@ -383,7 +412,12 @@ void OnGetMinMaxInfo(MINMAXINFO* info) {
 bool ShowSelectedRecipe(HWND window) {
   RecipeEntry* entry = SelectedEntry(window);
   if (!entry) return false;
-  SetDlgItemTextA(window, IDC_RECIPE_TEXT, FetchRecipeText(entry));
+  MainWindowState& s = State();
+  // The edit control lays a whole text out again on every change: only a new recipe pays it.
+  if (entry != s.shown) {
+    SetDlgItemTextA(window, IDC_RECIPE_TEXT, FetchRecipeText(entry));
+    s.shown = entry;
+  }
   const bool hasMemo = ReadMemo(MemoStoreName, entry->recipeId, nullptr, nullptr) == 0;
   EnableMemoButtons(window, hasMemo, !hasMemo);
   return true;

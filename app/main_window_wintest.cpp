@@ -43,9 +43,9 @@ const Recipe kRecipes[] = {
     {105, "Soupe \xE0 l'oignon", "/Entr\xE9" "es"},
     {106, "Omelette", "/Plats"},
 };
-// The list shows the titles in byte order.
+// The list shows the titles in alphabetical order, accents and case aside.
 const std::vector<std::string> kAllTitles = {"Boeuf bourguignon", "G\xE2teau basque", "Omelette",
-                                             "Soupe \xE0 l'oignon", "Tarte aux pommes", "tarte au citron"};
+                                             "Soupe \xE0 l'oignon", "tarte au citron", "Tarte aux pommes"};
 
 std::vector<UINT> g_beeps;
 BOOL WINAPI RecordBeep(UINT type) {
@@ -188,18 +188,20 @@ TEST_F(MainWindow, RecipeTabFillsFromTheTreeOnlyWhenItsSelectionMoved) {
   EXPECT_TRUE(IsWindowVisible(Item(IDC_RECIPE_LIST)));
   EXPECT_FALSE(IsWindowVisible(Item(IDC_TREE)));
 
-  // Back and forth without touching the tree: the list (and its selection) stays.
+  // Back and forth without touching the tree: the list (and its selection) stays, and the
+  // recipe is shown again.
   ClickRecipe("Omelette");
   ClickTab(1);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), Str(IDS_CATEGORY_HELP));
   ClickTab(0);
   EXPECT_EQ(ListSel(), 2);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Omelette"));
 
   // A new category in the tree: the recipes of it and of its sub-categories.
   ClickTab(1);
   ClickTree({"Desserts"});
   ClickTab(0);
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"G\xE2teau basque", "Tarte aux pommes", "tarte au citron"}));
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"G\xE2teau basque", "tarte au citron", "Tarte aux pommes"}));
   EXPECT_EQ(Text(IDC_LISTED), "3 dans s\xE9lection");
   EXPECT_EQ(History(), (std::vector<std::string>{"/Desserts", "Toutes les recettes"}));
 
@@ -278,14 +280,15 @@ TEST_F(MainWindow, ExactlyOneMemoButtonFollowsTheSelectedRecipe) {
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
 
-  // Any tab change turns both off, even when the recipe stays selected.
+  // Away from the list, neither command has a recipe; back on it, the recipe left selected
+  // is shown again with its memo command.
   Command(IDM_CATEGORIES_TAB);
   EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
   Command(IDM_RECIPES_TAB);
   EXPECT_EQ(ListSel(), 0);
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
-  ClickRecipe("Boeuf bourguignon");
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Boeuf bourguignon"));
   EXPECT_TRUE(Enabled(IDM_READ_MEMO));
+  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
 
   // The memo command opens the memo dialog on the selected recipe; closing it probes again.
   // Read, it is read-only; created, it is ready for typing.
@@ -324,18 +327,29 @@ TEST_F(MainWindow, ExactlyOneMemoButtonFollowsTheSelectedRecipe) {
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
 }
 
-TEST_F(MainWindow, SearchSelectsTheFirstTitleIgnoringCaseAndBeepsOnNoMatch) {
+TEST_F(MainWindow, SearchSelectsTheFirstTitleIgnoringAccentsAndCaseAndBeepsOnNoMatch) {
   WriteCatalogue(Catalogue());
   Open();
   Command(IDM_RECIPES_TAB);
-  SetDlgItemTextA(window_, IDC_SEARCH, "TARTE A");
-  Pump();
-  EXPECT_EQ(ListSel(), 4);
-  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Tarte aux pommes"));
-  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
-  SetDlgItemTextA(window_, IDC_SEARCH, "tarte au c");
+  SetDlgItemTextA(window_, IDC_SEARCH, "TARTE AUX");
   Pump();
   EXPECT_EQ(ListSel(), 5);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Tarte aux pommes"));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+  SetDlgItemTextA(window_, IDC_SEARCH, "tarte a");
+  Pump();
+  EXPECT_EQ(ListSel(), 4);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("tarte au citron"));
+  // Accents and the ligature fold as the list's order folds them.
+  SetDlgItemTextA(window_, IDC_SEARCH, "soupe a l'o");
+  Pump();
+  EXPECT_EQ(ListSel(), 3);
+  SetDlgItemTextA(window_, IDC_SEARCH, "B\x9C" "u");
+  Pump();
+  EXPECT_EQ(ListSel(), 0);
+  SetDlgItemTextA(window_, IDC_SEARCH, "GATEAU");
+  Pump();
+  EXPECT_EQ(ListSel(), 1);
   SetDlgItemTextA(window_, IDC_SEARCH, "g\xE2");
   Pump();
   EXPECT_EQ(ListSel(), 1);
@@ -352,6 +366,88 @@ TEST_F(MainWindow, SearchSelectsTheFirstTitleIgnoringCaseAndBeepsOnNoMatch) {
   Pump();
   EXPECT_EQ(g_beeps.size(), 1u);
   EXPECT_EQ(ListSel(), 1);
+}
+
+TEST_F(MainWindow, ComingBackToTheSameCategoryKeepsTheReadersPlace) {
+  // Enough recipes for the list to scroll.
+  std::vector<std::string> titles;
+  for (int i = 0; i < 300; ++i) titles.push_back("Recette " + std::to_string(1000 + i));
+  std::vector<Recipe> recipes;
+  for (int i = 0; i < 300; ++i) recipes.push_back({static_cast<uint32_t>(i + 1), titles[i].c_str(), "/Plats"});
+  WriteCatalogue(recipes);
+  Open();
+  ClickTab(0);
+  HWND list = Item(IDC_RECIPE_LIST);
+  ClickRecipe("Recette 1250");
+  SendMessageA(list, LB_SETTOPINDEX, 240, 0);
+  const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+  ASSERT_GT(top, 200);
+
+  ClickTab(1);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), Str(IDS_CATEGORY_HELP));
+  ClickTab(0);
+  EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 300);
+  EXPECT_EQ(ListSel(), 250);
+  EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), top);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Recette 1250"));
+  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+
+  // The same through the toolbar's tab commands.
+  Command(IDM_CATEGORIES_TAB);
+  Command(IDM_RECIPES_TAB);
+  EXPECT_EQ(ListSel(), 250);
+  EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), top);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Recette 1250"));
+}
+
+TEST_F(MainWindow, ARecipeAlreadyShownIsNotSetAgain) {
+  WriteCatalogue(Catalogue());
+  Open();
+  Command(IDM_RECIPES_TAB);
+  SetDlgItemTextA(window_, IDC_SEARCH, "om");
+  Pump();
+  ASSERT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Omelette"));
+  // A mark in the pane tells whether the next keystrokes set it again.
+  SetDlgItemTextA(window_, IDC_RECIPE_TEXT, "marque");
+  SetDlgItemTextA(window_, IDC_SEARCH, "ome");
+  Pump();
+  ClickRecipe("Omelette");
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), "marque");
+  SetDlgItemTextA(window_, IDC_SEARCH, "s");
+  Pump();
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Soupe \xE0 l'oignon"));
+}
+
+// What the load saw of the window: it reports a skipped comment line from inside the load.
+struct SeenAtLoad {
+  HWND window = nullptr;
+  bool called = false, visible = false, painted = false;
+};
+void NoteWindowAtLoad(void* context, uint32_t, const char*) {
+  SeenAtLoad* seen = static_cast<SeenAtLoad*>(context);
+  seen->called = true;
+  seen->visible = IsWindowVisible(seen->window) != FALSE;
+  // Nothing left to paint in the window or in its controls.
+  seen->painted = !GetUpdateRect(seen->window, nullptr, FALSE);
+  for (HWND c = GetWindow(seen->window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (IsWindowVisible(c) && GetUpdateRect(c, nullptr, FALSE)) seen->painted = false;
+}
+
+TEST_F(MainWindow, TheWindowIsShownAndPaintedBeforeTheLoad) {
+  WriteCatalogue(Catalogue());
+  testfiles::Put("Gourmix.Idx", "# mes recettes\r\n" + testfiles::Slurp("Gourmix.Idx"));
+  SeenAtLoad seen;
+  SetIndexLineObserver(NoteWindowAtLoad, &seen);
+  // Created as the program's modal loop creates it: hidden until that loop shows it.
+  window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                               MainWindowProc, 0);
+  ASSERT_NE(window_, nullptr);
+  seen.window = window_;
+  for (DWORD start = GetTickCount(); !seen.called && GetTickCount() - start < 5000; Sleep(5)) Pump();
+  SetIndexLineObserver(nullptr, nullptr);
+  ASSERT_TRUE(seen.called);
+  EXPECT_TRUE(seen.visible);
+  EXPECT_TRUE(seen.painted);
 }
 
 TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
