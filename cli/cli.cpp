@@ -314,8 +314,36 @@ int Cli::List(char** args, int n) {
   if (!NoMore(args, n, 1, &rc)) return rc;
   CategoryTree tree;
   if (!Load(tree)) return kCliFailed;
+  // A list is piped into other tools, so it must cost no more than sorting the index does:
+  // the lines are put together in one buffer handed out in large blocks, and each category's
+  // path text is made (and converted) once, however many recipes it holds.
+  constexpr size_t kBlock = 1 << 20;
+  std::unordered_map<CategoryNode, std::string> paths;
+  std::string out;
+  out.reserve(kBlock + 1024);
   const RecipeEntry* e = RecipeEntries();
-  for (uint32_t i = 0; i < RecipeCount(); ++i) Put(out_, ListLine(e[i], tree, OutEncoding()));
+  for (uint32_t i = 0; i < RecipeCount(); ++i) {
+    char digits[10];
+    int d = 0;
+    for (uint32_t v = e[i].recipeId; d == 0 || v != 0; v /= 10) digits[d++] = static_cast<char>('0' + v % 10);
+    while (d > 0) out.push_back(digits[--d]);
+    out.push_back('\t');
+    if (utf8_) {
+      out += Data(e[i].title);
+    } else {
+      out += e[i].title;
+    }
+    out.push_back('\t');
+    std::string& path = paths[e[i].category];
+    if (path.empty()) path = Data(PathOfCategory(tree, e[i].category));
+    out += path;
+    out.push_back('\n');
+    if (out.size() >= kBlock) {
+      Put(out_, out);
+      out.clear();
+    }
+  }
+  Put(out_, out);
   return kCliOk;
 }
 
