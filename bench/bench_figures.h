@@ -112,6 +112,14 @@ inline SyntheticOptions LoadCatalogueOptions(uint32_t recipes, SyntheticOrder or
   return o;
 }
 
+// A wide tree, as collections gathered from many sources have: most of the categories are
+// first-level ones ("Desserts12"), and the lines come in no order.
+inline SyntheticOptions WideCatalogueOptions(uint32_t recipes) {
+  SyntheticOptions o = LoadCatalogueOptions(recipes, SyntheticOrder::Shuffled);
+  o.firstLevel = o.categories * 575 / 1000;
+  return o;
+}
+
 // Resident memory of this process, in bytes: now and its peak (Linux VmRSS and VmHWM; Windows
 // working set and peak working set, which Wine takes from the same numbers).
 struct Resident {

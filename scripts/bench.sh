@@ -38,6 +38,44 @@ run() {
   echo "$log $?" >>"$OUT/status"
 }
 
+# microseconds COMMAND...: the wall clock of one run, its output discarded.
+microseconds() {
+  local t0 t1
+  t0=$(date +%s%N)
+  "$@" >/dev/null 2>&1 || return 1
+  t1=$(date +%s%N)
+  echo $(((t1 - t0) / 1000))
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# `saucelins-cli list` against sorting the same index on its title column with one thread: a
+# list is piped into other tools, and should cost no more than that sort. N recipes, shuffled.
+cli_list_bench() {
+  local n=$1 dir=$OUT/cli-list-catalogue log=cli_list.log i t cli=() srt=()
+  echo "== $log" >&2
+  rm -rf "$dir"
+  if ! "$BUILD_ROOT/native/gencat" --recipes "$n" --categories $((n / 100 > 10 ? n / 100 : 10)) \
+       --order shuffled --out "$dir" >"$OUT/$log" 2>&1; then
+    echo "$log 1" >>"$OUT/status"; return
+  fi
+  for i in 1 2 3 4 5; do
+    t=$(microseconds "$BUILD_ROOT/native/saucelins-cli" -C "$dir" list) || { echo "$log 1" >>"$OUT/status"; return; }
+    cli+=("$t")
+    t=$(microseconds sort -t "$(printf '\t')" -k2,2 --parallel=1 "$dir/Gourmix.Idx") ||
+      { echo "$log 1" >>"$OUT/status"; return; }
+    srt+=("$t")
+  done
+  local mc ms
+  mc=$(printf '%s\n' "${cli[@]}" | median)
+  ms=$(printf '%s\n' "${srt[@]}" | median)
+  printf 'BENCH\tsaucelins-cli list vs sort -t TAB -k2,2 --parallel=1 (LANG=%s)\t%s\t5\t%s\t%s\t1x\tms\n' \
+    "${LANG:-C}" "$n" "$(awk -v v="$mc" 'BEGIN { printf "%.3f", v / 1000 }')" \
+    "$(awk -v v="$ms" 'BEGIN { printf "%.3f", v / 1000 }')" >>"$OUT/$log"
+  echo "$log 0" >>"$OUT/status"
+  rm -rf "$dir"
+}
+
 # Builds and runs every benchmark; leaves their logs, the status of each and figures.tsv in OUT.
 run_benchmarks() {
   mkdir -p "$OUT"
@@ -57,9 +95,11 @@ run_benchmarks() {
   done
 
   echo "== Building the benchmarks: ${native[*]} ${windows[*]}" >&2
-  BUILD_TARGETS="${native[*]}" configure_build native "" >&2 ||
+  # Also what they measure from outside: the command-line tool and its catalogue generator,
+  # and the program itself.
+  BUILD_TARGETS="${native[*]} saucelins-cli gencat" configure_build native "" >&2 ||
     { fail "native build failed (log: $BUILD_ROOT/native.build.log)"; return; }
-  BUILD_TARGETS="${windows[*]}" configure_build win64 toolchain-mingw-x86_64.cmake >&2 ||
+  BUILD_TARGETS="${windows[*]} saucelins" configure_build win64 toolchain-mingw-x86_64.cmake >&2 ||
     { fail "win64 build failed (log: $BUILD_ROOT/win64.build.log)"; return; }
 
   local sizes limit small=()
@@ -79,6 +119,8 @@ run_benchmarks() {
       *) run "$n.log" "$limit" "$BUILD_ROOT/native/$n" "${small[@]}" ;;
     esac
   done
+
+  if [ $TINY = 1 ]; then cli_list_bench 2000; else cli_list_bench 100000; fi
 
   if [ ${#windows[@]} -gt 0 ]; then
     wine_prefix "$BUILD_ROOT/win64" >&2
