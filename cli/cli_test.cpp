@@ -504,7 +504,7 @@ TEST_F(CliTest, SearchPrintsRecipesAsListDoesBestFirstAndExitsByWhatItFound) {
   EXPECT_EQ(Lines(Run({"search", "tarte", "pommes"}).out).at(0), listLine("1037"));
   EXPECT_EQ(Run({"search", "\"tarte aux pommes\""}).out, listLine("1037") + "\n");
   EXPECT_EQ(Run({"search", "--in", "titles", "tarte"}).out,
-            listLine("1038") + "\n" + listLine("1039") + "\n" + listLine("1037") + "\n");
+            listLine("1039") + "\n" + listLine("1037") + "\n" + listLine("1038") + "\n");
 
   Result none = Run({"search", "poiraux"});
   EXPECT_EQ(none.code, kCliFailed);
