@@ -59,7 +59,7 @@ if [ -z "${SAUCELINS_E2E_SCREEN:-}" ]; then
   export SAUCELINS_E2E_SCREEN=1
   flags=()
   [ "$UPDATE_SHOTS" = 1 ] && flags+=(--update-screenshots)
-  exec xvfb-run -a -s "-screen 0 $SCREEN -nolisten tcp" "$0" "${flags[@]}" "${SCENARIOS[@]}"
+  exec xvfb-run -a -s "-screen 0 $SCREEN -nolisten tcp -noreset" "$0" "${flags[@]}" "${SCENARIOS[@]}"
 fi
 
 # ---- inside the virtual screen ----
@@ -602,6 +602,15 @@ rm -f "$SHOTS"/*.png
 START=$(date +%s)
 # The virtual screen may take a moment to answer after xvfb-run has started it.
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+# A French keyboard, as the program's users have: é and è are keys of their own. xdotool would
+# otherwise type them by lending a spare key code the letter for a moment, and a loaded machine
+# lets Wine read that key after the moment has passed (the letter is then lost). Set before
+# Wine starts, so that its programs read this map.
+# (The server runs with -noreset: without it, it goes back to its own map whenever its last
+# client leaves, as setxkbmap and xkbcomp do here.)
+setxkbmap -layout fr -print >"$OUT/keyboard.xkb" && xkbcomp -w0 "$OUT/keyboard.xkb" "$DISPLAY" 2>/dev/null
+xkbcomp -w0 -xkb "$DISPLAY" - 2>/dev/null | grep -q eacute ||
+  echo "the French keyboard could not be set: accented letters may be lost" >&2
 # Wine's server and helpers start once, outside the scenarios' timings, away from our output.
 wineboot </dev/null >/dev/null 2>&1
 FAILED=0
