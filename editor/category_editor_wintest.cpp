@@ -332,12 +332,12 @@ TEST_F(CategoryEditor, ARefusedLabelSaysWhyAndIsEditedAgainFromWhatWasTyped) {
       .Until(AnswerBox(&twin, IDOK))
       .Until(retried(&afterTwin, [] { PressKey(VK_ESCAPE); }))
       .Until([] { return !LabelEdit() && Children(Find({"Desserts"})).size() == 2; })
-      // Renamed as its sibling (the spaces at the end do not count), then with a TAB.
+      // Renamed as its sibling, then with a TAB.
       .Do([cremes] {
         Select(Find({"Desserts", cremes}));
         Command(IDC_EDITOR_RENAME);
       })
-      .Until(TypeLabel("Tartes  "))
+      .Until(TypeLabel("Tartes"))
       .Until(AnswerBox(&twinByRename, IDOK))
       .Until(retried(&afterTwinByRename, [cremes] {
         Paste(cremes + "\tflans");
@@ -361,14 +361,14 @@ TEST_F(CategoryEditor, ARefusedLabelSaysWhyAndIsEditedAgainFromWhatWasTyped) {
   }
   EXPECT_EQ(twin.text, Formatted(IDS_LABEL_TAKEN, "Tartes"));
   EXPECT_TRUE(twin.Exclamation());
-  EXPECT_EQ(twinByRename.text, Formatted(IDS_LABEL_TAKEN, "Tartes  "));
+  EXPECT_EQ(twinByRename.text, Formatted(IDS_LABEL_TAKEN, "Tartes"));
   // The edit came back with what was typed; meanwhile the category kept its label, or stayed
   // unnamed when it was new.
   EXPECT_EQ(afterSlash.text, cremes + "/Flans");
   EXPECT_EQ(afterSlash.siblings, (std::vector<std::string>{"Tartes", ""}));
   EXPECT_EQ(afterTwin.text, "Tartes");
   EXPECT_EQ(afterTwin.siblings, (std::vector<std::string>{"Tartes", cremes, ""}));
-  EXPECT_EQ(afterTwinByRename.text, "Tartes  ");
+  EXPECT_EQ(afterTwinByRename.text, "Tartes");
   EXPECT_EQ(afterTwinByRename.siblings, (std::vector<std::string>{"Tartes", cremes}));
   EXPECT_EQ(afterTab.text, cremes + "\tflans");
   EXPECT_TRUE(Beeps().empty());

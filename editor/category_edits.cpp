@@ -1,6 +1,7 @@
 #include "editor/category_edits.h"
 
 #include <cstring>
+#include <new>
 #include <unordered_set>
 
 #include "catalogue/recipe_table.h"
@@ -19,12 +20,11 @@ bool IsBlank(const char* text) {
   return true;
 }
 
-// The length of the label as the next load reads it back: its first 63 characters, without
-// the spaces that end them.
+// The length of the label as the tree keeps it and the next load compares it: its first 63
+// characters.
 size_t StoredLength(const char* label) {
   size_t n = 0;
   while (n < kCategoryLabelMax && label[n] != '\0') ++n;
-  while (n > 0 && label[n - 1] == ' ') --n;
   return n;
 }
 
@@ -73,6 +73,8 @@ bool CopyChildren(CategoryTree& tree, CategoryNode from, CategoryNode to) {
 CategoryNode SiblingLabelled(const CategoryTree& tree, CategoryNode parent, const char* label,
                              CategoryNode except) {
   if (!parent || !label) return nullptr;
+  // Spaces count: the index keeps a label's last space (the save protects it), so "Tartes " and
+  // "Tartes" come back as two categories.
   const size_t len = StoredLength(label);
   for (CategoryNode c = tree.FirstChild(parent); c; c = tree.NextSibling(c)) {
     if (c == except) continue;
@@ -132,7 +134,7 @@ CategoryNode MoveCategoryTree(CategoryTree& tree, CategoryNode node, CategoryNod
   return moved;
 }
 
-std::vector<CategoryNode> CategoriesWithoutRecipes(const CategoryTree& tree) {
+std::vector<CategoryNode> CategoriesWithoutRecipes(const CategoryTree& tree) try {
   // Every category that holds a recipe, itself or below it.
   std::unordered_set<CategoryNode> used;
   const RecipeEntry* entries = RecipeEntries();
@@ -161,4 +163,6 @@ std::vector<CategoryNode> CategoriesWithoutRecipes(const CategoryTree& tree) {
     n = next;
   }
   return empty;
+} catch (const std::bad_alloc&) {
+  return {};
 }

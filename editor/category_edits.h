@@ -18,8 +18,7 @@ constexpr int kSavedLabelSize = 128;
 bool IsStorableLabel(const char* text);
 
 // The child of `parent` other than `except` that the next load would take for a category
-// labelled `label`: the same first 63 characters, spaces at the end not counting (the index
-// reader drops them). Null when there is none.
+// labelled `label`: the same first 63 characters, byte for byte. Null when there is none.
 CategoryNode SiblingLabelled(const CategoryTree& tree, CategoryNode parent, const char* label,
                              CategoryNode except);
 
@@ -68,7 +67,7 @@ uint32_t RefileRecipes(CategoryNode from, CategoryNode to);
 
 // The categories that a save drops, since the index stores only the paths of recipes: every
 // category below the root with no recipe filed in it or below it, given by its topmost such
-// node, in display order.
+// node, in display order. Empty too when memory ran out.
 std::vector<CategoryNode> CategoriesWithoutRecipes(const CategoryTree& tree);
 
 #endif
