@@ -23,6 +23,7 @@ PKG_WINDOWS="g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb
 PKG_E2E="xdotool imagemagick"
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_I386="g++-multilib qemu-user"
+PKG_PACKAGE="wixl msitools"   # wixl makes the MSI files, msitools edits their tables
 
 package_installed() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]

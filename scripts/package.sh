@@ -261,7 +261,7 @@ if [ "${1:-}" = --installed-test ]; then
   installed_test
   exit
 fi
-ensure_packages "$PKG_NATIVE $PKG_WINDOWS wixl msitools" || exit 1
+ensure_packages "$PKG_NATIVE $PKG_WINDOWS $PKG_PACKAGE" || exit 1
 package_all
 if [ $TEST = 1 ]; then
   ensure_packages "xdotool" || exit 1
