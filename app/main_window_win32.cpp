@@ -8,6 +8,7 @@
 #include "app/help_win32.h"
 #include "app/layout.h"
 #include "app/layout_win32.h"
+#include "app/recipe_commands_win32.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/load_win32.h"
 #include "catalogue/recipe_table.h"
@@ -82,9 +83,9 @@ RecipeEntry* SelectedEntry(HWND window) {
 }
 
 void CreateToolbar(HWND window) {
-  // Image 15 is the help picture at the far end of the strip, beyond the count of 8 that the
-  // toolbar is told about.
-  static const TBBUTTON kButtons[13] = {
+  // Images 12 to 15 (preview, copy, save as, help) lie beyond the count of 8 that the toolbar
+  // is told about; it cuts them out of the strip all the same.
+  static const TBBUTTON kButtons[] = {
       {0, IDM_LARGER, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {1, IDM_SMALLER, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
@@ -92,6 +93,9 @@ void CreateToolbar(HWND window) {
       {4, IDM_NEW_MEMO, 0, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {2, IDM_PRINT, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {12, IDM_PREVIEW, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {13, IDM_COPY, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {14, IDM_SAVE_AS, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {5, IDM_RECIPES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {6, IDM_CATEGORIES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
@@ -100,7 +104,8 @@ void CreateToolbar(HWND window) {
       {15, IDM_HELP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
   };
   CreateToolbarEx(window, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_TOOLTIPS,
-                  IDC_TOOLBAR, 8, InstanceOf(window), IDB_TOOLBAR, kButtons, 13, 0, 0, 0, 0,
+                  IDC_TOOLBAR, 8, InstanceOf(window), IDB_TOOLBAR, kButtons,
+                  static_cast<int>(sizeof kButtons / sizeof kButtons[0]), 0, 0, 0, 0,
                   sizeof(TBBUTTON));
 }
 
@@ -301,15 +306,61 @@ void OpenMemo(HWND window, MemoMode mode) {
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE), 0);
 }
 
-void Print(HWND window) {
+// The recipe commands of the toolbar act on the selected recipe; with none, `nothing` says so.
+void OnSelectedRecipe(HWND window, void (*command)(HWND, const RecipeEntry*), UINT nothing) {
   RecipeEntry* entry = SelectedEntry(window);
   if (!entry) {
-    ShowStringMessage(window, IDS_CAPTION, IDS_PRINT_NOTHING, 0, MB_OK);
+    ShowStringMessage(window, IDS_CAPTION, nothing, 0, MB_OK);
     return;
   }
-  // The recipe's own text: the pane may show something else (the category tab's help).
-  const int failure = PrintRecipe(window, IDC_RECIPE_TEXT, entry->title, FetchRecipeText(entry));
-  if (failure != 0) ShowStringMessage(window, IDS_CAPTION, static_cast<UINT>(failure), 0, MB_OK);
+  // The recipe's own text goes out: the pane may show something else (the category tab's help).
+  command(window, entry);
+}
+
+// Selects line `line` of the recipe list and shows its recipe, as a click on it does.
+void ShowLine(HWND window, int line) {
+  HWND list = Item(window, IDC_RECIPE_LIST);
+  SendMessageA(list, LB_SETCURSEL, line, 0);
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list));
+}
+
+// A right click on the recipe list: the menu's commands act on the line clicked.
+// False for the other controls, whose own menus are not the main window's business.
+bool OnContextMenu(HWND window, HWND target, LPARAM point) {
+  HWND list = Item(window, IDC_RECIPE_LIST);
+  if (target != list) return false;
+  int line = -1;
+  const int command = TrackRecipeMenu(window, list, point, &line);
+  if (command == 0 || line < 0) return true;
+  const LRESULT data = SendMessageA(list, LB_GETITEMDATA, line, 0);
+  if (data == LB_ERR || data == 0) return true;
+  const RecipeEntry* entry = reinterpret_cast<const RecipeEntry*>(data);
+  switch (command) {
+    case IDM_SHOW_RECIPE:
+      ShowLine(window, line);
+      break;
+    case IDM_EDIT_MEMO:
+      // The memo dialog works on the recipe on display, as the toolbar's memo buttons do.
+      ShowLine(window, line);
+      OpenMemo(window);
+      break;
+    case IDM_PREVIEW:
+      PreviewRecipeCommand(window, entry);
+      break;
+    case IDM_PRINT:
+      PrintRecipeCommand(window, entry);
+      break;
+    case IDM_COPY:
+      CopyRecipeCommand(window, entry);
+      break;
+    case IDM_SAVE_AS:
+      SaveRecipeAsCommand(window, entry);
+      break;
+    default:
+      break;
+  }
+  return true;
 }
 
 void OnCommand(HWND window, int id, int code) {
@@ -353,7 +404,16 @@ void OnCommand(HWND window, int id, int code) {
       OpenMemo(window, MemoMode::Write);
       break;
     case IDM_PRINT:
-      Print(window);
+      OnSelectedRecipe(window, PrintRecipeCommand, IDS_PRINT_NOTHING);
+      break;
+    case IDM_PREVIEW:
+      OnSelectedRecipe(window, PreviewRecipeCommand, IDS_PRINT_NOTHING);
+      break;
+    case IDM_COPY:
+      OnSelectedRecipe(window, CopyRecipeCommand, IDS_SELECT_FIRST);
+      break;
+    case IDM_SAVE_AS:
+      OnSelectedRecipe(window, SaveRecipeAsCommand, IDS_SELECT_FIRST);
       break;
     case IDM_CATEGORIES_TAB:
       ShowTab(window, kCategoriesTab);
@@ -452,6 +512,8 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_GETMINMAXINFO:
       OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
       return TRUE;
+    case WM_CONTEXTMENU:
+      return OnContextMenu(window, reinterpret_cast<HWND>(wParam), lParam) ? TRUE : FALSE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(State().icon);
     case WM_CLOSE:

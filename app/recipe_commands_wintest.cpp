@@ -1,22 +1,28 @@
-// What the main window does with one recipe besides showing it: print it, under Wine on the
-// prefix's print-to-file printer, with the pages recorded as metafiles and read back.
+// What the main window does with one recipe besides showing it: preview it, print it (under
+// Wine on the prefix's print-to-file printer, the pages recorded as metafiles and read back),
+// copy it to the clipboard, save it in a file, from the toolbar or the recipe list's menu.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/main_window_wintest.h"
+#include "app/recipe_commands_win32.h"
 #include "catalogue/small_catalogue_test.h"
 #include "platform/file_bytes_test.h"
 #include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "print/file_printer_win32.h"
 #include "print/metafile_pages_wintest.h"
+#include "print/preview_win32.h"
 #include "print/print_win32.h"
 #include "resources/resource.h"
+#include "vlr/memo.h"
 
 namespace {
 
@@ -30,6 +36,7 @@ constexpr DWORD kWatchdogMs = 10000;
 const Recipe kRecipes[] = {
     {201, "Omelette", "/Plats"},
     {202, "Tarte aux pommes", "/Desserts"},
+    {204, "G\xE2teau \xE0 l'orange: \"express\"", "/Desserts"},
 };
 
 // Lines short enough never to wrap, many enough for several pages.
@@ -69,6 +76,8 @@ class RecipeCommands : public MainWindowTest {
   }
   void TearDown() override {
     Close();
+    SetSaveNameForTesting(nullptr);
+    SetRecipeWithMemo(false);
     SetPrintCaptureForTesting(nullptr);
     SetPrintOutputForTesting(nullptr);
     DeleteFileA(output_.c_str());
@@ -88,6 +97,9 @@ class RecipeCommands : public MainWindowTest {
     data += longText;
     index += "203\tSauce longue\t0\t" + std::to_string(start) + "\t" +
              std::to_string(data.size()) + "\t/Sauces\tGourmix.Dat\t0\r\n";
+    // Its text lies past the end of the recipe base: it cannot be read.
+    index += "205\tSauce perdue\t0\t" + std::to_string(data.size() + 100) + "\t" +
+             std::to_string(data.size() + 200) + "\t/Sauces\tGourmix.Dat\t0\r\n";
     testfiles::Put("Gourmix.Dat", data);
     testfiles::Put("Gourmix.Idx", index);
   }
@@ -109,6 +121,62 @@ class RecipeCommands : public MainWindowTest {
       for (const metafile_pages::Page& p : metafile_pages::Read(page.get()))
         for (const std::string& line : metafile_pages::BodyLines(p)) body.push_back(line);
     return body;
+  }
+
+  // Opens the catalogue on the recipe list tab with `title` selected.
+  void OpenOn(const std::string& title) {
+    Open();
+    Command(IDM_RECIPES_TAB);
+    ClickRecipe(title);
+  }
+
+  // What the open preview shows: its page label, and the body lines of its current page.
+  static std::vector<std::string> PreviewBody(int page) {
+    const std::vector<UniqueEnhMetaFile>* pages = PreviewPagesForTesting();
+    if (!pages || page >= static_cast<int>(pages->size())) return {};
+    std::vector<std::string> body;
+    for (const metafile_pages::Page& p : metafile_pages::Read((*pages)[page].get()))
+      for (const std::string& line : metafile_pages::BodyLines(p)) body.push_back(line);
+    return body;
+  }
+  static std::vector<std::vector<std::string>> PreviewRecords() {
+    std::vector<std::vector<std::string>> records;
+    if (const std::vector<UniqueEnhMetaFile>* pages = PreviewPagesForTesting())
+      for (const UniqueEnhMetaFile& page : *pages) records.push_back(metafile_pages::Records(page.get()));
+    return records;
+  }
+  std::vector<std::vector<std::string>> PrintedRecords() {
+    std::vector<std::vector<std::string>> records;
+    for (const UniqueEnhMetaFile& page : pages_) records.push_back(metafile_pages::Records(page.get()));
+    return records;
+  }
+
+  // The clipboard's text in both forms.
+  static std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return "(no clipboard)";
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+      if (const char* p = static_cast<const char*>(GlobalLock(h))) text = p;
+      GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+  }
+  static std::wstring ClipboardUnicode() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return L"(no clipboard)";
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+      if (const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(h))) text = p;
+      GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+  }
+  static void EmptyTheClipboard() {
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      CloseClipboard();
+    }
   }
 
   testfiles::TempFolder folder_{"cmd"};
@@ -150,6 +218,320 @@ TEST_F(RecipeCommands, HelpOnPrintingDoesNotPromiseOnePage) {
   ASSERT_FALSE(help.empty());
   EXPECT_EQ(help.find("sur une page"), std::string::npos) << help;
   EXPECT_NE(help.find("autant de pages"), std::string::npos) << help;
+}
+
+// A recipe of exactly 16 KiB, in paragraphs of ordinary words.
+std::string LongRecipe() {
+  const char* words[] = {"Ajouter", "le", "sel,", "le", "poivre", "et", "la", "farine;",
+                         "remuer", "doucement", "pendant", "cinq", "minutes", "\xE0", "feu", "vif."};
+  std::string text;
+  for (unsigned n = 0; text.size() < 16384; ++n)
+    text += std::string(words[n % 16]) + (n % 41 == 40 ? "\r\n\r\n" : " ");
+  text.resize(16384);
+  return text;
+}
+
+std::string Letters(const std::string& s) {
+  std::string out;
+  for (char c : s)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') out += c;
+  return out;
+}
+
+TEST_F(RecipeCommands, PreviewShowsThePagesThePrintJobDraws) {
+  const std::string text = LongRecipe();
+  WriteCatalogueWith(text);
+  OpenOn("Sauce longue");
+  std::vector<std::vector<std::string>> previewed;
+  std::vector<std::string> labels, previewedBody;
+  bool previousAtFirst = true, nextAtLast = true;
+  HWND preview = nullptr;
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND d) {
+    preview = d;
+    previewed = PreviewRecords();
+    for (size_t i = 0; i < previewed.size(); ++i)
+      for (const std::string& line : PreviewBody(static_cast<int>(i))) previewedBody.push_back(line);
+    labels.push_back(wintest::ItemText(d, IDC_PREVIEW_PAGE));
+    previousAtFirst = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_PREVIOUS));
+    for (size_t i = 1; i < previewed.size(); ++i) PostMessageA(d, WM_COMMAND, IDC_PREVIEW_NEXT, 0);
+  });
+  script.Do([&] {
+    labels.push_back(wintest::ItemText(preview, IDC_PREVIEW_PAGE));
+    nextAtLast = IsWindowEnabled(GetDlgItem(preview, IDC_PREVIEW_NEXT));
+    PostMessageA(preview, WM_COMMAND, IDC_PREVIEW_PRINT, 0);
+  });
+  script.OnDialog({&window_, &preview}, [&](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_PREVIEW); }, kWatchdogMs));
+  EXPECT_TRUE(script.Finished());
+
+  // Page for page, record for record, what the printer got is what the preview showed.
+  ASSERT_GE(previewed.size(), 2u);
+  const std::vector<std::vector<std::string>> printed = PrintedRecords();
+  ASSERT_EQ(printed.size(), previewed.size());
+  for (size_t i = 0; i < printed.size(); ++i) {
+    ASSERT_EQ(printed[i].size(), previewed[i].size()) << "page " << i + 1;
+    for (size_t k = 0; k < printed[i].size(); ++k)
+      EXPECT_TRUE(printed[i][k] == previewed[i][k]) << "page " << i + 1 << ", record " << k;
+  }
+  const std::string count = std::to_string(previewed.size());
+  EXPECT_EQ(labels, (std::vector<std::string>{"Page 1 sur " + count, "Page " + count + " sur " + count}));
+  EXPECT_FALSE(previousAtFirst);
+  EXPECT_FALSE(nextAtLast);
+  // Full pages but the last, every letter of the recipe once, in order.
+  std::vector<size_t> perPage;
+  for (const UniqueEnhMetaFile& page : pages_)
+    perPage.push_back(metafile_pages::Read(page.get())[0].texts.size() - 2);  // title, footer
+  for (size_t i = 1; i + 1 < perPage.size(); ++i) EXPECT_EQ(perPage[i], perPage[0]) << i;
+  EXPECT_LE(perPage.back(), perPage[0]);
+  std::string letters;
+  for (const std::string& line : previewedBody) letters += Letters(line);
+  EXPECT_EQ(letters, Letters(text));
+}
+
+TEST_F(RecipeCommands, OnePagePreviewFitsTheWindowOrShowsTheRealSize) {
+  WriteCatalogueWith(NumberedLines(3));
+  OpenOn("Omelette");
+  std::string label;
+  std::vector<std::string> body;
+  bool previous = true, next = true;
+  int fittedRange = -1, actualRange = -1;
+  HWND preview = nullptr;
+  auto verticalRange = [&] {
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE;
+    if (!GetScrollInfo(GetDlgItem(preview, IDC_PREVIEW_VIEW), SB_VERT, &si)) return 0;
+    return std::max(0, si.nMax + 1 - static_cast<int>(si.nPage));
+  };
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND d) {
+    preview = d;
+    label = wintest::ItemText(d, IDC_PREVIEW_PAGE);
+    body = PreviewBody(0);
+    previous = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_PREVIOUS));
+    next = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_NEXT));
+    fittedRange = verticalRange();
+    wintest::Click(d, IDC_PREVIEW_ACTUAL);
+  });
+  script.Do([&] {
+    actualRange = verticalRange();
+    PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_PREVIEW); }, kWatchdogMs));
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(label, "Page 1 sur 1");
+  EXPECT_EQ(body, NonEmptyLines(TextOf("Omelette")));
+  EXPECT_FALSE(previous);
+  EXPECT_FALSE(next);
+  // Fitted, the page needs no scrolling; at its real size, an A4 page is taller than the window.
+  EXPECT_EQ(fittedRange, 0);
+  EXPECT_GT(actualRange, 0);
+  // Closed, nothing printed.
+  EXPECT_TRUE(pages_.empty());
+}
+
+TEST_F(RecipeCommands, MemoGoesWithTheRecipeWhenAsked) {
+  WriteCatalogueWith(NumberedLines(3));
+  ASSERT_EQ(WriteMemo(MemoStoreName, 201, "Sans beurre.\r\nServir chaud.", 0), 0);
+  OpenOn("Omelette");
+  std::vector<std::string> without, with;
+  bool memoEnabled = false;
+  HWND preview = nullptr;
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND d) {
+    preview = d;
+    without = PreviewBody(0);
+    memoEnabled = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_MEMO));
+    wintest::Click(d, IDC_PREVIEW_MEMO);
+  });
+  script.Do([&] {
+    with = PreviewBody(0);
+    PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_PREVIEW); }, kWatchdogMs));
+  const std::vector<std::string> recipe = NonEmptyLines(TextOf("Omelette"));
+  std::vector<std::string> expected = recipe;
+  for (const char* line : {"M\xE9mo :", "Sans beurre.", "Servir chaud."}) expected.push_back(line);
+  EXPECT_TRUE(memoEnabled);
+  EXPECT_EQ(without, recipe);
+  EXPECT_EQ(with, expected);
+
+  // The choice made in the preview holds for printing, copying and saving.
+  EXPECT_TRUE(RecipeWithMemo());
+  PrintWith(IDM_PRINT);
+  EXPECT_EQ(PrintedBody(), expected);
+  Command(IDM_COPY);
+  EXPECT_EQ(ClipboardText(), TextOf("Omelette") + "\r\nM\xE9mo :\r\nSans beurre.\r\nServir chaud.");
+  SetRecipeWithMemo(false);
+  Command(IDM_COPY);
+  EXPECT_EQ(ClipboardText(), TextOf("Omelette"));
+}
+
+TEST_F(RecipeCommands, CopyPutsTextAndUnicodeTextOnTheClipboard) {
+  WriteCatalogueWith("Sauce\nsur deux lignes\n");
+  OpenOn("G\xE2teau \xE0 l'orange: \"express\"");
+  EmptyTheClipboard();
+  Command(IDM_COPY);
+  const std::string text = TextOf("G\xE2teau \xE0 l'orange: \"express\"");
+  EXPECT_EQ(ClipboardText(), text);
+  EXPECT_EQ(ClipboardUnicode(), L"G\u00E2teau \u00E0 l'orange: \"express\"\r\n\r\nIngr\u00E9" L"dients : ...\r\n");
+  // Line ends as a mail program wants them, whatever the base holds.
+  ClickRecipe("Sauce longue");
+  Command(IDM_COPY);
+  EXPECT_EQ(ClipboardText(), "Sauce\r\nsur deux lignes\r\n");
+  // A recipe that cannot be read copies what the pane shows in its place.
+  ClickRecipe("Sauce perdue");
+  const std::string shown = wintest::ItemText(window_, IDC_RECIPE_TEXT);
+  ASSERT_NE(shown.find("Sauce perdue"), std::string::npos) << shown;
+  Command(IDM_COPY);
+  EXPECT_EQ(ClipboardText(), shown);
+}
+
+TEST_F(RecipeCommands, SaveAsWritesWindows1252WithCrLfOrSaysItFailed) {
+  WriteCatalogueWith("Sauce\nsur deux lignes\n");
+  ASSERT_EQ(WriteMemo(MemoStoreName, 203, "Bien \xE9paisse.", 0), 0);
+  OpenOn("Sauce longue");
+  const std::string path = folder_.Path() + "\\sauce.txt";
+  SetSaveNameForTesting(path.c_str());
+  SetRecipeWithMemo(true);
+  Command(IDM_SAVE_AS);
+  EXPECT_EQ(testfiles::Slurp(path), "Sauce\r\nsur deux lignes\r\n\r\nM\xE9mo :\r\nBien \xE9paisse.");
+
+  // Into a folder that does not exist: a message, and no file at all.
+  const std::string nowhere = folder_.Path() + "\\absent\\sauce.txt";
+  SetSaveNameForTesting(nowhere.c_str());
+  wintest::SeenBox box;
+  ModalScript script;
+  script.OnDialog({&window_}, box.Answer());
+  EXPECT_TRUE(script.Run([&] { Command(IDM_SAVE_AS); }, kWatchdogMs));
+  EXPECT_EQ(box.caption, "Saucelins");
+  EXPECT_NE(box.text.find("n'a pas pu \xEAtre enregistr\xE9"), std::string::npos) << box.text;
+  EXPECT_NE(box.text.find(nowhere), std::string::npos) << box.text;
+  EXPECT_EQ(testfiles::FilesIn(folder_.Path()),
+            (std::set<std::string>{"Gourmix.Dat", "Gourmix.Idx", "Gourmix.mem", "sauce.txt"}));
+  DeleteFileA(path.c_str());
+}
+
+TEST_F(RecipeCommands, SaveDialogProposesTheTitleAsAFileName) {
+  WriteCatalogueWith("x");
+  OpenOn("G\xE2teau \xE0 l'orange: \"express\"");
+  std::string proposed;
+  ModalScript script;
+  script.OnDialog({&window_}, [&](HWND d) {
+    // The name field: an edit box, or the combo box of the newer dialogs.
+    for (int id : {0x47c, 0x480}) {
+      if (HWND field = GetDlgItem(d, id)) {
+        proposed = wintest::Text(field);
+        if (!proposed.empty()) break;
+      }
+    }
+    PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(script.Run([&] { Command(IDM_SAVE_AS); }, kWatchdogMs));
+  EXPECT_EQ(proposed, "G\xE2teau \xE0 l'orange_ _express_.txt");
+  // The dialog leaves the working folder, where the catalogue is, as it was.
+  EXPECT_EQ(testfiles::FilesHere().count("Gourmix.Idx"), 1u);
+}
+
+TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
+  WriteCatalogueWith("Sauce\r\n");
+  OpenOn("Omelette");
+  HWND list = Item(IDC_RECIPE_LIST);
+  // A right click on "Tarte aux pommes" while "Omelette" stays selected.
+  const LRESULT line = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>("Tarte aux pommes"));
+  ASSERT_NE(line, LB_ERR);
+  RECT r;
+  SendMessageA(list, LB_GETITEMRECT, line, reinterpret_cast<LPARAM>(&r));
+  POINT at = {r.left + 5, (r.top + r.bottom) / 2};
+  ClientToScreen(list, &at);
+  auto rightClick = [&] {
+    SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
+    Pump();
+  };
+  // Picks the `pick`th item (0 the first; separators do not count) of the menu with the
+  // keyboard, after reading it.
+  std::vector<UINT> ids;
+  std::vector<bool> checked;
+  auto pickFromMenu = [&](int pick) {
+    return [&, pick] {
+      HWND menuWindow = wintest::OpenMenuWindow();
+      if (!menuWindow) return false;
+      HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+      ids.clear();
+      checked.clear();
+      for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        ids.push_back(GetMenuItemID(menu, i));
+        checked.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) != 0);
+      }
+      for (int i = 0; i <= pick; ++i) {
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(menuWindow, WM_KEYUP, VK_DOWN, 0xC0000001);
+      }
+      PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+      PostMessageA(menuWindow, WM_KEYUP, VK_RETURN, 0xC0000001);
+      return true;
+    };
+  };
+
+  EmptyTheClipboard();
+  {
+    ModalScript script;
+    script.Until(pickFromMenu(3));  // Copier
+    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
+  }
+  EXPECT_EQ(ids, (std::vector<UINT>{IDM_SHOW_RECIPE, IDM_PREVIEW, IDM_PRINT, IDM_COPY, IDM_SAVE_AS,
+                                    IDM_EDIT_MEMO, 0, IDM_WITH_MEMO}));
+  EXPECT_EQ(ClipboardText(), TextOf("Tarte aux pommes"));
+  EXPECT_EQ(wintest::ItemText(window_, IDC_RECIPE_TEXT), TextOf("Omelette"));
+  EXPECT_FALSE(checked.back());
+
+  {
+    ModalScript script;
+    script.Until(pickFromMenu(2));  // Imprimer...
+    script.OnDialog({&window_}, [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); });
+    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
+  }
+  EXPECT_EQ(PrintedBody(), NonEmptyLines(TextOf("Tarte aux pommes")));
+
+  {
+    ModalScript script;
+    script.Until(pickFromMenu(6));  // Avec le memo (the separator is skipped): the option only
+    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
+  }
+  EXPECT_TRUE(RecipeWithMemo());
+
+  {
+    ModalScript script;
+    script.Until(pickFromMenu(0));  // Afficher la recette
+    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
+  }
+  EXPECT_TRUE(checked.back());
+  EXPECT_EQ(wintest::ItemText(window_, IDC_RECIPE_TEXT), TextOf("Tarte aux pommes"));
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), line);
+}
+
+TEST_F(RecipeCommands, ToolbarButtonsHaveFrenchTooltipsAndNeedARecipe) {
+  WriteCatalogueWith("x");
+  Open();
+  for (UINT cmd : {IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS}) {
+    NMTTDISPINFOA info = {};
+    info.hdr.idFrom = cmd;
+    info.hdr.code = TTN_NEEDTEXTA;
+    SendMessageA(window_, WM_NOTIFY, cmd, reinterpret_cast<LPARAM>(&info));
+    ASSERT_NE(info.lpszText, nullptr);
+    EXPECT_FALSE(std::string(info.lpszText).empty()) << cmd;
+    EXPECT_EQ(std::string(info.lpszText), Str(cmd));
+  }
+  Command(IDM_RECIPES_TAB);
+  for (UINT cmd : {IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS}) {
+    wintest::SeenBox box;
+    ModalScript script;
+    script.OnDialog({&window_}, box.Answer());
+    EXPECT_TRUE(script.Run([&] { Command(static_cast<int>(cmd)); }, kWatchdogMs));
+    EXPECT_EQ(box.text, Str(cmd == IDM_PREVIEW ? IDS_PRINT_NOTHING : IDS_SELECT_FIRST)) << cmd;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -109,9 +111,22 @@ inline std::vector<std::string> BodyLines(const Page& page) {
 }
 
 inline int CALLBACK KeepRecord(HDC, HANDLETABLE*, const ENHMETARECORD* rec, int, LPARAM data) {
-  if (rec->iType != EMR_HEADER)
-    reinterpret_cast<std::vector<std::string>*>(data)->emplace_back(
-        reinterpret_cast<const char*>(rec), rec->nSize);
+  auto* records = reinterpret_cast<std::vector<std::string>*>(data);
+  const char* bytes = reinterpret_cast<const char*>(rec);
+  if (rec->iType == EMR_HEADER) return 1;
+  if (rec->iType == EMR_EXTCREATEFONTINDIRECTW) {
+    // A font's record: its LOGFONTW up to the face name, and the name up to its end; what the
+    // system leaves in the rest of the record is not drawing.
+    const auto* font = reinterpret_cast<const EMREXTCREATEFONTINDIRECTW*>(rec);
+    const size_t head = offsetof(EMREXTCREATEFONTINDIRECTW, elfw) + offsetof(LOGFONTW, lfFaceName);
+    std::string kept(bytes, std::min<size_t>(head, rec->nSize));
+    for (const WCHAR* c = font->elfw.elfLogFont.lfFaceName;
+         c < font->elfw.elfLogFont.lfFaceName + LF_FACESIZE && *c; ++c)
+      kept.append(reinterpret_cast<const char*>(c), sizeof *c);
+    records->push_back(kept);
+    return 1;
+  }
+  records->emplace_back(bytes, rec->nSize);
   return 1;
 }
 

@@ -148,7 +148,7 @@ HDC NextPrinterPage(HDC dc, void* context) {
 
 // Scales a font's height from the screen's resolution to `dpi`.
 HFONT ScaledCopy(HFONT screenFont, HWND control, int dpi) {
-  LOGFONTA lf;
+  LOGFONTA lf = {};
   if (GetObjectA(screenFont, sizeof lf, &lf) != sizeof lf) return nullptr;
   WindowDC screen(control);
   const int screenDpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
@@ -198,7 +198,7 @@ HFONT CreatePrintFont(HWND textControl, int dpi) {
     if (HFONT font = ScaledCopy(screenFont, textControl, dpi)) return font;
   }
   // The stock font at its native size; a copy, so that the job owns whatever it prints with.
-  LOGFONTA lf;
+  LOGFONTA lf = {};
   if (GetObjectA(GetStockObject(SYSTEM_FONT), sizeof lf, &lf) != sizeof lf) return nullptr;
   return CreateFontIndirectA(&lf);
 }

@@ -11,6 +11,7 @@
 #define IDD_ZOOM            114
 #define IDD_PRINTING        119
 #define IDD_HELP            120   // the program's own help window
+#define IDD_PREVIEW         140   // print preview
 
 // Menus, icon, cursors, bitmap
 #define IDR_TREE_MENU       107
@@ -19,6 +20,7 @@
 #define IDCU_DROP           108
 #define IDCU_NODROP         109
 #define IDB_TOOLBAR         115
+#define IDR_RECIPE_MENU     150   // main window: context menu of the recipe list
 
 // Controls
 #define IDC_EDITOR_HELP     9
@@ -56,6 +58,15 @@
 #define IDC_PRINT_PORT      1046
 #define IDC_PRINT_DOCUMENT  1047
 #define IDC_HELP_TEXT       1050   // text of the help window
+// Print preview
+#define IDC_PREVIEW_PRINT    1130
+#define IDC_PREVIEW_PREVIOUS 1131
+#define IDC_PREVIEW_NEXT     1132
+#define IDC_PREVIEW_PAGE     1133   // "Page n sur m"
+#define IDC_PREVIEW_FIT      1134   // zoom: the page fitted to the window
+#define IDC_PREVIEW_ACTUAL   1135   // zoom: 100 %
+#define IDC_PREVIEW_MEMO     1136   // the memo with the recipe
+#define IDC_PREVIEW_VIEW     1137   // the page itself
 
 // Commands
 #define IDM_NEW_CATEGORY    40001
@@ -72,6 +83,11 @@
 #define IDM_EDITOR          40012
 #define IDM_RECIPES_TAB     40013
 #define IDM_HELP            40014
+// What the toolbar and the recipe list's context menu do with one recipe.
+#define IDM_PREVIEW         40110
+#define IDM_COPY            40111
+#define IDM_SAVE_AS         40112
+#define IDM_WITH_MEMO       40113   // option: the memo goes with the recipe
 
 // Strings
 #define IDS_PROGRAM         1
@@ -129,6 +145,14 @@
 #define IDS_MOVE_LABEL_TAKEN 93  // editor: the target already has a category labelled "%s"
 #define IDS_EMPTY_NOT_SAVED 94   // editor: Save names the categories without a recipe, "%s"
 #define IDS_EMPTY_MORE      95   // editor: and "%d" more, after the names Save shows
+#define IDS_MEMO_HEADING    110  // printed, copied and saved recipes: heading of the memo
+#define IDS_PREVIEW_CAPTION 111  // preview window title, "%s" the recipe's title
+#define IDS_PREVIEW_PAGE    112  // "Page %d sur %d"
+#define IDS_SELECT_FIRST    113  // a recipe command with no recipe selected
+#define IDS_COPY_FAILED     114  // the clipboard could not be filled
+#define IDS_SAVE_DIALOG     115  // title of the save dialog
+#define IDS_SAVE_FILTER     116  // its file types, '|' between the parts
+#define IDS_SAVE_FAILED     117  // the file could not be written, "%s" its name
 // The program's own help, one string per topic, shown in this order.
 #define IDS_HELP_TABS       300
 #define IDS_HELP_SEARCH     301
