@@ -93,15 +93,18 @@ void CreateToolbar(HWND window) {
       {4, IDM_NEW_MEMO, 0, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {2, IDM_PRINT, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-      {12, IDM_PREVIEW, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-      {13, IDM_COPY, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-      {14, IDM_SAVE_AS, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {5, IDM_RECIPES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {6, IDM_CATEGORIES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {7, IDM_EDITOR, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {15, IDM_HELP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      // Past the right edge of the window at its starting size, where they take no room from
+      // the buttons above; they show as soon as the window is wider.
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {12, IDM_PREVIEW, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {13, IDM_COPY, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {14, IDM_SAVE_AS, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
   };
   CreateToolbarEx(window, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_TOOLTIPS,
                   IDC_TOOLBAR, 8, InstanceOf(window), IDB_TOOLBAR, kButtons,

@@ -166,8 +166,8 @@ TEST_F(MainWindow, StartsOnTheCategoryTabWithTheRootSelectedAndTheTotalShown) {
   EXPECT_TRUE(Listed().empty());
   EXPECT_TRUE(History().empty());
 
-  // Toolbar: 16 entries, memo buttons off, the rest on.
-  EXPECT_EQ(SendMessageA(Item(IDC_TOOLBAR), TB_BUTTONCOUNT, 0, 0), 16);
+  // Toolbar: 17 entries, memo buttons off, the rest on.
+  EXPECT_EQ(SendMessageA(Item(IDC_TOOLBAR), TB_BUTTONCOUNT, 0, 0), 17);
   EXPECT_FALSE(Enabled(IDM_READ_MEMO));
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
   for (int cmd : {IDM_LARGER, IDM_SMALLER, IDM_PRINT, IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS,

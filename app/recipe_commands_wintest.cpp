@@ -515,6 +515,21 @@ TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
 TEST_F(RecipeCommands, ToolbarButtonsHaveFrenchTooltipsAndNeedARecipe) {
   WriteCatalogueWith("x");
   Open();
+  // At the starting size every button that was there before stays whole in the window; a
+  // wider window shows the new ones too.
+  auto rightEdge = [&](int command) {
+    RECT r = {};
+    SendMessageA(Item(IDC_TOOLBAR), TB_GETRECT, command, reinterpret_cast<LPARAM>(&r));
+    MapWindowPoints(Item(IDC_TOOLBAR), window_, reinterpret_cast<POINT*>(&r), 2);
+    return r.right;
+  };
+  RECT client;
+  GetClientRect(window_, &client);
+  EXPECT_LE(rightEdge(IDM_HELP), client.right);
+  SetWindowPos(window_, nullptr, 0, 0, 900, 500, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  GetClientRect(window_, &client);
+  EXPECT_LE(rightEdge(IDM_SAVE_AS), client.right);
   for (UINT cmd : {IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS}) {
     NMTTDISPINFOA info = {};
     info.hdr.idFrom = cmd;

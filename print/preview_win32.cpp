@@ -213,8 +213,13 @@ void OnInit(HWND dialog, PreviewState& s) {
   // As large as the screen lets it be, for a page to be read.
   RECT work;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  // Never narrower than the template, whose width the row of buttons needs.
+  RECT templateRect;
+  GetWindowRect(dialog, &templateRect);
   const int height = (work.bottom - work.top) * 9 / 10;
-  const int width = std::min(static_cast<int>(work.right - work.left) * 9 / 10, height * 4 / 5);
+  const int width = std::min(static_cast<int>(work.right - work.left),
+                             std::max(static_cast<int>(templateRect.right - templateRect.left),
+                                      height * 4 / 5));
   SetWindowPos(dialog, nullptr, work.left + (work.right - work.left - width) / 2,
                work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER);
   PlaceView(dialog);
