@@ -346,7 +346,10 @@ bool OnContextMenu(HWND window, HWND target, LPARAM point) {
     case IDM_EDIT_MEMO:
       // The memo dialog works on the recipe on display, as the toolbar's memo buttons do.
       ShowLine(window, line);
-      OpenMemo(window);
+      // An existing memo opens to be read, a new one to be written, as the two buttons do.
+      OpenMemo(window, ReadMemo(MemoStoreName, entry->recipeId, nullptr, nullptr) == 0
+                           ? MemoMode::Read
+                           : MemoMode::Write);
       break;
     case IDM_PREVIEW:
       PreviewRecipeCommand(window, entry);
