@@ -593,7 +593,7 @@ TEST_F(PrintJob, CancelPrintJobAbandonsTheJobAtItsNextChance) {
   EXPECT_EQ(CountPages(Slurp(output_)).pageLines, 0);
 }
 
-TEST_F(PrintJob, FailingPrintDialogIsReported) {
+TEST_F(PrintJob, WithoutPrinterTheDialogFailureIsReportedAndPagesAreA4) {
   // With no printer at all the dialog cannot open: that is worth a message.
   DWORD needed = 0, count = 0;
   EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 4, nullptr, 0, &needed, &count);
@@ -610,11 +610,22 @@ TEST_F(PrintJob, FailingPrintDialogIsReported) {
 
   owner_.SetText("Texte");
   InitPrintDefaults(owner_.hwnd());
+  // The preview lays pages out on an A4 page at 300 dpi, measured on the screen.
+  PageDevice device;
+  const bool opened = OpenPageDevice(&device);
+  const bool onPrinter = device.printer.get() != nullptr;
+  const int width = device.width, height = device.height, dpi = device.dpi;
+  ClosePageDevice(&device);
   const int result = DialogDriver::Print(owner_.hwnd(), IDCANCEL, "Tarte");
   const char* step = "";
   ASSERT_EQ(file_printer::EnsureFilePrinter(&step), 0u) << step;
   EXPECT_EQ(result, IDS_PRINT_DIALOG);
   EXPECT_EQ(GetFileAttributesA(output_.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(opened);
+  EXPECT_FALSE(onPrinter);
+  EXPECT_EQ(width, 2480);
+  EXPECT_EQ(height, 3508);
+  EXPECT_EQ(dpi, 300);
 }
 
 }  // namespace
