@@ -11,7 +11,7 @@
 #include <functional>
 #include <new>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "categories/label_order.h"
 #include "platform/fileio.h"
@@ -188,22 +188,13 @@ class PathLookup {
   CategoryNode Find(const char* path, size_t len) {
     const std::string_view text(path, len);
     if (last_ && text == lastText_) return last_;
-    CategoryNode node = nullptr;
-    if (usable_) {
-      auto it = known_.find(text);
-      if (it != known_.end()) node = it->second;
-    }
-    if (!node) {
-      node = CategoryFromPath(tree_, path);
-      if (!node) return nullptr;
-      if (usable_) {
-        try {
-          known_.emplace(text, node);
-        } catch (const std::bad_alloc&) {
-          usable_ = false;  // out of memory: every later path goes to the tree
-          known_.clear();
-        }
-      }
+    const size_t hash = std::hash<std::string_view>()(text);
+    Slot* slot = usable_ ? Lookup(text, hash) : nullptr;
+    CategoryNode node = slot && slot->node ? slot->node : CategoryFromPath(tree_, path);
+    if (!node) return nullptr;
+    if (slot && !slot->node) {
+      *slot = Slot{hash, path, len, node};
+      if (++used_ * 2 > slots_.size()) Grow();
     }
     last_ = node;
     lastText_ = text;
@@ -211,8 +202,47 @@ class PathLookup {
   }
 
  private:
+  // Open addressing over a power-of-two table, never more than half full.
+  struct Slot {
+    size_t hash;
+    const char* text;
+    size_t len;
+    CategoryNode node;  // null: free
+  };
+
+  // The slot that holds `text`, or the free one where it goes; null when out of memory.
+  Slot* Lookup(std::string_view text, size_t hash) {
+    if (slots_.empty() && !Grow()) return nullptr;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if (!s.node || (s.hash == hash && std::string_view(s.text, s.len) == text)) return &s;
+    }
+  }
+
+  bool Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    try {
+      slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{0, nullptr, 0, nullptr});
+    } catch (const std::bad_alloc&) {
+      usable_ = false;  // every later path goes to the tree, which answers the same
+      slots_.clear();
+      return false;
+    }
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (!s.node) continue;
+      size_t i = s.hash & mask;
+      while (slots_[i].node) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+    return true;
+  }
+
   CategoryTree& tree_;
-  std::unordered_map<std::string_view, CategoryNode> known_;
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
   bool usable_ = true;
   CategoryNode last_ = nullptr;
   std::string_view lastText_;
@@ -237,10 +267,13 @@ LineResult StoreLine(PathLookup& paths, char* line, char* end, Table& t, const c
   for (int i = 1; i < kFields; ++i) TrimSpaces(&f[i]);
 
   if (t.count == t.allocated) {
-    void* grown = fileio::Realloc(t.entries, (static_cast<size_t>(t.count) + kGrowth) * sizeof(RecipeEntry));
+    // Past the first guess, by half again each time: a few copies whatever the size.
+    const uint32_t more = std::max<uint32_t>(kGrowth, t.count / 2);
+    if (t.count > UINT32_MAX - more) return LineResult::OutOfMemory;
+    void* grown = fileio::Realloc(t.entries, (static_cast<size_t>(t.count) + more) * sizeof(RecipeEntry));
     if (!grown) return LineResult::OutOfMemory;
     t.entries = static_cast<RecipeEntry*>(grown);
-    t.allocated = t.count + kGrowth;
+    t.allocated = t.count + more;
   }
   if (t.count % kGrowth == 0) t.capacity = t.count + kGrowth;
   RecipeEntry e;
@@ -267,15 +300,24 @@ LineResult StoreLine(PathLookup& paths, char* line, char* end, Table& t, const c
 
 bool TitleLess(const RecipeEntry& a, const RecipeEntry& b) { return CompareByTitle(&a, &b) < 0; }
 
-// A title's folded key (LabelFoldedKey), the first level of its order. The first 16 bytes sit
+// A title's folded key (LabelFoldedKey), the first level of its order. Sixteen bytes of it sit
 // in the key itself as big-endian numbers (zero after the end: every folded byte is at least
-// 1), so sorting seldom reads the rest, scattered over memory.
-constexpr int kHeadBytes = 16;
+// 1), so sorting seldom reads the rest, scattered over memory. They start at the first byte
+// the keys being sorted together do not all share: a group that shares its first 16 bytes
+// ("Fricass\xE9e de courgettes ...") loads its next 16 once, not one scattered read per byte.
+constexpr uint32_t kHeadBytes = 16;
 struct TitleKey {
-  uint64_t head[kHeadBytes / 8];
-  const uint8_t* folded;
+  uint64_t head[kHeadBytes / 8];  // folded bytes [base, base + 16) of the sort that holds it
   uint32_t len;
   uint32_t index;  // place in file order, which breaks the last ties: equal titles keep it
+};
+
+// Where each title's whole folded key lies, by file order: kept apart, so that the keys the
+// sort moves about stay small.
+struct FoldedKeys {
+  const uint8_t* pool;
+  const uint32_t* start;  // by TitleKey::index
+  const uint8_t* Of(const TitleKey& k) const { return pool + start[k.index]; }
 };
 
 uint64_t BigEndian64(const unsigned char* p) {
@@ -283,10 +325,14 @@ uint64_t BigEndian64(const unsigned char* p) {
          uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 | uint64_t(p[6]) << 8 | uint64_t(p[7]);
 }
 
-unsigned KeyByte(const TitleKey& k, uint32_t i) {
-  if (i < kHeadBytes) return (k.head[i / 8] >> (56 - 8 * (i % 8))) & 0xFF;
-  return i < k.len ? k.folded[i] : 0;
+void LoadHead(TitleKey& k, const uint8_t* folded, uint32_t base) {
+  unsigned char head[kHeadBytes] = {};
+  if (k.len > base) std::memcpy(head, folded + base, std::min<uint32_t>(k.len - base, kHeadBytes));
+  for (uint32_t w = 0; w < kHeadBytes / 8; ++w) k.head[w] = BigEndian64(head + 8 * w);
 }
+
+// Byte `i` of the head, counted from its base.
+unsigned HeadByte(const TitleKey& k, uint32_t i) { return (k.head[i / 8] >> (56 - 8 * (i % 8))) & 0xFF; }
 
 // Most significant byte first radix sort of the folded keys: titles that share long
 // beginnings ("Tarte aux ...") cost one pass per shared byte instead of a full comparison
@@ -294,16 +340,19 @@ unsigned KeyByte(const TitleKey& k, uint32_t i) {
 // (accents, case, punctuation, then bytes).
 class TitleSorter {
  public:
-  TitleSorter(const RecipeEntry* entries, TitleKey* spare) : entries_(entries), spare_(spare) {}
+  TitleSorter(const RecipeEntry* entries, FoldedKeys folded, TitleKey* spare)
+      : entries_(entries), folded_(folded), spare_(spare) {}
 
-  bool Less(const TitleKey& a, const TitleKey& b) const {
-    for (int w = 0; w < kHeadBytes / 8; ++w) {
+  // For keys that share their first `base` folded bytes and hold the next ones in their heads.
+  bool Less(const TitleKey& a, const TitleKey& b, uint32_t base) const {
+    for (uint32_t w = 0; w < kHeadBytes / 8; ++w) {
       if (a.head[w] != b.head[w]) return a.head[w] < b.head[w];
     }
-    if (a.len > kHeadBytes || b.len > kHeadBytes) {
+    const uint32_t past = base + kHeadBytes;
+    if (a.len > past || b.len > past) {
       const uint32_t n = std::min(a.len, b.len);
-      if (n > kHeadBytes) {
-        const int c = std::memcmp(a.folded + kHeadBytes, b.folded + kHeadBytes, n - kHeadBytes);
+      if (n > past) {
+        const int c = std::memcmp(folded_.Of(a) + past, folded_.Of(b) + past, n - past);
         if (c != 0) return c < 0;
       }
       if (a.len != b.len) return a.len < b.len;
@@ -313,42 +362,57 @@ class TitleSorter {
     return a.index < b.index;
   }
 
-  // Sorts keys that agree on their first `depth` folded bytes.
-  void Sort(TitleKey* a, size_t n, uint32_t depth) {
-    if (n < 48) {
-      std::sort(a, a + n, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
-      return;
-    }
-    uint32_t start[257] = {};
-    for (size_t i = 0; i < n; ++i) ++start[KeyByte(a[i], depth) + 1];
-    const unsigned first = KeyByte(a[0], depth);
-    if (start[first + 1] == n) {
-      // One byte value for all. A zero means every folded key ended: equal, the rest decides.
-      if (first != 0) {
-        Sort(a, n, depth + 1);
-      } else {
-        std::sort(a, a + n, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
+  void SortSmall(TitleKey* a, size_t n, uint32_t base) {
+    std::sort(a, a + n, [this, base](const TitleKey& x, const TitleKey& y) { return Less(x, y, base); });
+  }
+
+  // Sorts keys that agree on their first `depth` folded bytes; their heads start at `base`.
+  void Sort(TitleKey* a, size_t n, uint32_t depth, uint32_t base) {
+    for (;;) {
+      if (n < 48) {
+        SortSmall(a, n, base);
+        return;
       }
-      return;
+      if (depth == base + kHeadBytes) {
+        for (size_t i = 0; i < n; ++i) LoadHead(a[i], folded_.Of(a[i]), depth);
+        base = depth;
+      }
+      uint32_t start[257] = {};
+      for (size_t i = 0; i < n; ++i) ++start[HeadByte(a[i], depth - base) + 1];
+      const unsigned first = HeadByte(a[0], depth - base);
+      if (start[first + 1] != n) {
+        Scatter(a, n, depth, base, start);
+        return;
+      }
+      // One byte value for all. A zero means every folded key ended: equal, the rest decides.
+      if (first == 0) {
+        SortSmall(a, n, base);
+        return;
+      }
+      ++depth;
     }
+  }
+
+ private:
+  void Scatter(TitleKey* a, size_t n, uint32_t depth, uint32_t base, uint32_t* start) {
     for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
     uint32_t next[256];
     std::memcpy(next, start, sizeof next);
-    for (size_t i = 0; i < n; ++i) spare_[next[KeyByte(a[i], depth)]++] = a[i];
+    for (size_t i = 0; i < n; ++i) spare_[next[HeadByte(a[i], depth - base)]++] = a[i];
     std::memcpy(a, spare_, n * sizeof(TitleKey));
     for (int b = 0; b < 256; ++b) {
       const uint32_t m = start[b + 1] - start[b];
       if (m < 2) continue;
       if (b == 0) {
-        std::sort(a, a + m, [this](const TitleKey& x, const TitleKey& y) { return Less(x, y); });
+        SortSmall(a, m, base);
       } else {
-        Sort(a + start[b], m, depth + 1);
+        Sort(a + start[b], m, depth + 1, base);
       }
     }
   }
 
- private:
   const RecipeEntry* entries_;
+  FoldedKeys folded_;
   TitleKey* spare_;
 };
 
@@ -358,27 +422,27 @@ void SortByTitle(Table& t) {
   if (n < 2) return;
   TitleKey* keys = static_cast<TitleKey*>(fileio::Malloc(n * 2 * sizeof(TitleKey)));
   uint8_t* pool = static_cast<uint8_t*>(fileio::Malloc(LabelFoldedKeyCapacity(t.titleBytes) + 1));
-  if (!keys || !pool) {
+  uint32_t* starts = static_cast<uint32_t*>(fileio::Malloc(n * sizeof(uint32_t)));
+  if (!keys || !pool || !starts || LabelFoldedKeyCapacity(t.titleBytes) >= UINT32_MAX) {
     fileio::Free(keys);
     fileio::Free(pool);
+    fileio::Free(starts);
     // Slower, but needs no memory of its own.
     std::stable_sort(t.entries, t.entries + n, TitleLess);
     return;
   }
-  uint8_t* at = pool;
+  uint32_t at = 0;
   for (uint32_t i = 0; i < n; ++i) {
-    const char* title = t.entries[i].title;
     TitleKey& k = keys[i];
-    k.folded = at;
-    k.len = static_cast<uint32_t>(LabelFoldedHead(title, SIZE_MAX, at));
-    unsigned char head[kHeadBytes] = {};
-    std::memcpy(head, at, std::min<size_t>(k.len, kHeadBytes));
-    for (int w = 0; w < kHeadBytes / 8; ++w) k.head[w] = BigEndian64(head + 8 * w);
+    starts[i] = at;
+    k.len = static_cast<uint32_t>(LabelFoldedHead(t.entries[i].title, SIZE_MAX, pool + at));
+    LoadHead(k, pool + at, 0);
     k.index = i;
     at += k.len;
   }
-  TitleSorter(t.entries, keys + n).Sort(keys, n, 0);
+  TitleSorter(t.entries, FoldedKeys{pool, starts}, keys + n).Sort(keys, n, 0, 0);
   fileio::Free(pool);
+  fileio::Free(starts);
 
   RecipeEntry* sorted =
       static_cast<RecipeEntry*>(fileio::Malloc((t.capacity ? t.capacity : 1) * sizeof(RecipeEntry)));
@@ -633,14 +697,12 @@ uint32_t LoadIndex(CategoryTree& tree) {
   Table t;
   char* end = text + size;
   // Growing 10 entries at a time copies the whole array each time on heaps that do not grow
-  // blocks in place (Windows: 0.7 s of a 100,000-recipe load). Every entry needs a line, so
-  // the array is sized once for the lines there are and cut back to the capacity afterwards.
-  size_t lines = 1;
-  for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))); ++p) {
-    ++lines;
-  }
-  if (lines <= UINT32_MAX - kGrowth) {
-    uint32_t reserve = static_cast<uint32_t>((lines + kGrowth - 1) / kGrowth * kGrowth);
+  // blocks in place (Windows: 0.7 s of a 100,000-recipe load). The array is sized once for
+  // the lines the file likely holds (a recipe line takes more than 32 bytes), grown by half
+  // when that was too few, and cut back to the capacity afterwards.
+  {
+    const size_t guess = size / 32 + kGrowth;
+    const uint32_t reserve = static_cast<uint32_t>(std::min<size_t>(guess, UINT32_MAX / 2) / kGrowth * kGrowth);
     t.entries = static_cast<RecipeEntry*>(fileio::Malloc(static_cast<size_t>(reserve) * sizeof(RecipeEntry)));
     if (t.entries) t.allocated = reserve;
   }
