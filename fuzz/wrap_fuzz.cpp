@@ -38,7 +38,7 @@ int Measure(const char* text, int count, void* dc) {
     Check(text == d->lineStart, "measured text does not start at the line");
     Check(count >= 1 && count <= d->terminator - text, "measured past the text");
     Check(std::memchr(text, '\0', static_cast<size_t>(count)) == nullptr, "measured across a NUL");
-    Check(IsBlank(text[count]), "measured a word not followed by a blank");
+    Check(IsBlank(text[count]) || IsLineEnd(text[count]), "measured a piece that is not whole words");
   }
   const uint8_t k = d->kind;
   switch (k & 3) {
@@ -80,7 +80,7 @@ void CheckLine(const std::string& text, size_t offset, size_t length, size_t res
     Check(!IsLineEnd(text[i]), "line runs over a line end");
   }
 
-  // The words of the line, and which of them were followed by a blank (those were measured).
+  // Where each word of the line ends: every word is measured, the last one of a paragraph too.
   const char* line = text.c_str() + offset;
   dev->fromWrapper = false;
   auto width = [&](size_t end) { return Measure(line, static_cast<int>(end), dev); };
@@ -90,7 +90,7 @@ void CheckLine(const std::string& text, size_t offset, size_t length, size_t res
     while (i < length && IsBlank(line[i])) ++i;
     if (i == length) break;
     while (i < length && !IsBlank(line[i])) ++i;
-    if (i < length || IsBlank(cut)) measuredEnds.push_back(i);
+    measuredEnds.push_back(i);
   }
   const bool wideFirstWord = !measuredEnds.empty() && !IsBlank(line[0]) &&
                              width(measuredEnds[0]) >= maxWidth;
