@@ -95,8 +95,10 @@ const char* FetchRecipeText(const RecipeEntry* entry) {
   bool ok = false;
   {
     FileCloser closer(f);
-    // A start beyond what a long can address cannot be a real slice: it is a read error.
-    if (entry->textStart <= 0x7FFFFFFFu && length > 0 &&
+    // A start beyond what a long can address cannot be a real slice: it is a read error. So is
+    // an end before the start: taken as a length it would show the recipes that follow in the
+    // base under this one's title.
+    if (entry->textStart <= 0x7FFFFFFFu && entry->textEnd >= entry->textStart && length > 0 &&
         fileio::Seek(f, static_cast<long>(entry->textStart), SEEK_SET) == 0) {
       ok = fileio::Read(RecipeTextBuffer, 1, length, f) == length;
     }

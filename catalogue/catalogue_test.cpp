@@ -60,9 +60,10 @@ TEST_F(CatalogueTest, FetchReturnsWholeSlicesUpToTheCapAndCutsLongerOnes) {
   RecipeEntry longer = Entry("Gourmix.Dat", 100, 100 + 16385);
   EXPECT_EQ(std::string(FetchRecipeText(&longer)), data.substr(100, 16384));
 
-  // textEnd below textStart wraps to a huge length, capped: 16,384 bytes from the start.
+  // An end before the start is no length at all: the other recipes that follow in the base
+  // are never shown under this title.
   RecipeEntry reversed = Entry("Gourmix.Dat", 50, 10);
-  EXPECT_EQ(std::string(FetchRecipeText(&reversed)), data.substr(50, 16384));
+  EXPECT_STREQ(FetchRecipeText(&reversed), kReadError);
 }
 
 TEST_F(CatalogueTest, FetchNeverReturnsAPartialRecipe) {
@@ -72,7 +73,8 @@ TEST_F(CatalogueTest, FetchNeverReturnsAPartialRecipe) {
       {900, 1100},             // runs past the end of the file
       {2000, 2100},            // starts past the end
       {0xFFFFFF00u, 0xFFFFFFF0u},  // an offset no file of ours has
-      {600, 100},              // reversed: 16,384 bytes asked, 400 there
+      {600, 100},              // reversed
+      {1, 0},                  // reversed by one byte
   };
   for (const Case& c : cases) {
     RecipeEntry e = Entry("Gourmix.Dat", c.start, c.end);

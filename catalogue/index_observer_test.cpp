@@ -12,6 +12,7 @@
 namespace {
 
 using namespace testfiles;
+using namespace std::string_literals;
 
 struct Skip {
   uint32_t line;
@@ -58,6 +59,27 @@ TEST_F(IndexObserverTest, EachSkippedLineIsToldWithItsNumberAndReason) {
   std::vector<Skip> expected = {{1, "comment"}, {3, "blank"},  {4, "comment"}, {5, "fields"},
                                 {6, "blank"},   {8, "fields"}, {9, "fields"}};
   EXPECT_EQ(skips, expected);
+}
+
+TEST_F(IndexObserverTest, ALineHoldingANulByteIsSkippedWherever) {
+  // In the title, in a number, in the path, in the last column: no part of the line is kept.
+  const std::string lines[] = {
+      "1\tTar\0te\t0\t0\t10\t/D\tGourmix.Dat\t0\r\n"s,
+      "\0" "2\tTarte\t0\t0\t10\t/D\tGourmix.Dat\t0\r\n"s,
+      "3\tTarte\t0\t0\t10\t/D\0/E\tGourmix.Dat\t0\r\n"s,
+      "4\tTarte\t0\t0\t10\t/D\tGourmix.Dat\t0\0"s,
+  };
+  for (const std::string& line : lines) {
+    ASSERT_NE(line.find('\0'), std::string::npos);
+    ASSERT_EQ(line.find('\0'), line.rfind('\0')) << "one NUL per case";
+  }
+  uint32_t count = 0;
+  std::vector<Skip> skips =
+      Load(std::string(kGood) + "\r\n" + lines[0] + lines[1] + lines[2] + lines[3], &count);
+  EXPECT_EQ(count, 1u);
+  std::vector<Skip> expected = {{2, "nul"}, {3, "nul"}, {4, "nul"}, {5, "nul"}};
+  EXPECT_EQ(skips, expected);
+  EXPECT_EQ(RecipeEntries()[0].recipeId, 7u);
 }
 
 TEST_F(IndexObserverTest, AFileWithNothingButCommentsReportsEveryLineAndLoadsNothing) {

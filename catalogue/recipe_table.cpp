@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/index_stamp.h"
 #include "categories/label_order.h"
 #include "platform/fileio.h"
 #include "resources/resource.h"
@@ -51,6 +52,9 @@ struct Table {
   size_t titleBytes = 0;       // of every title, terminators aside
 };
 Table g_table;
+
+// The index as this process last read or wrote it: a guarded save replaces only that.
+IndexStamp g_indexStamp;
 
 IndexLineObserver g_lineObserver = nullptr;
 void* g_lineObserverContext = nullptr;
@@ -257,6 +261,12 @@ LineResult StoreLine(PathLookup& paths, char* line, char* end, Table& t, const c
   }
   if (*line == '\r' || *line == '\n') {
     *skipped = "blank";
+    return LineResult::Skipped;
+  }
+  // A NUL byte cuts the text columns short and turns a number into 0: what is left of the line
+  // would be a wrong recipe, and a save would write it back as if it were right.
+  if (std::memchr(line, '\0', static_cast<size_t>(end - line))) {
+    *skipped = "nul";
     return LineResult::Skipped;
   }
   Field f[kFields];
@@ -486,6 +496,7 @@ class BlockWriter {
     if (n > kIoBlock - used_) {
       Drain();
       if (n >= kIoBlock) {
+        hash_.Add(s, n);
         if (!failed_ && fileio::Write(s, 1, n, f_) != n) failed_ = true;
         return;
       }
@@ -521,17 +532,27 @@ class BlockWriter {
     else Put(s);
   }
   bool Drain() {
+    hash_.Add(buf_, used_);
     if (used_ != 0 && !failed_ && fileio::Write(buf_, 1, used_, f_) != used_) failed_ = true;
     used_ = 0;
     return !failed_;
   }
   bool Failed() const { return failed_; }
+  // The stamp of every byte put so far, once drained.
+  IndexStamp Stamp() const {
+    IndexStamp s;
+    s.known = s.present = true;
+    s.size = hash_.Size();
+    s.hash = hash_.Digest();
+    return s;
+  }
 
  private:
   FILE* f_;
   char* buf_;
   size_t used_ = 0;
   bool failed_ = false;
+  ContentHash hash_;
 };
 
 struct NodeRank {
@@ -593,9 +614,23 @@ WriteKey* WriteOrder(CategoryTree& tree, const Table& t) {
   return keys;
 }
 
-// Writes the table into `name`; true once the file is whole on disk and closed.
+// The first category of the table, in write order, whose path would not read back whole; null
+// when there is none. Entries come grouped by category, so each is looked at once.
+CategoryNode FirstUnwritable(CategoryTree& tree, const Table& t, const WriteKey* order) {
+  CategoryNode checked = nullptr;
+  for (uint32_t i = 0; i < t.count; ++i) {
+    const CategoryNode c = t.entries[order[i].index].category;
+    if (order[i].rank == UINT32_MAX || c == checked) continue;
+    if (!CategoryPathWritable(tree, c)) return c;
+    checked = c;
+  }
+  return nullptr;
+}
+
+// Writes the table into `name`; true once the file is whole on disk and closed. *stamp receives
+// the stamp of what was written.
 bool WriteIndexFile(CategoryTree& tree, const Table& t, const WriteKey* order, char* block,
-                    const char* name) {
+                    const char* name, IndexStamp* stamp) {
   FILE* f = fileio::Open(name, "wb");
   if (!f) return false;
   BlockWriter w(f, block);
@@ -635,6 +670,7 @@ bool WriteIndexFile(CategoryTree& tree, const Table& t, const WriteKey* order, c
   bool ok = w.Drain();
   if (ok && fileio::Flush(f) != 0) ok = false;
   if (fileio::Close(f) != 0) ok = false;
+  *stamp = w.Stamp();
   return ok;
 }
 
@@ -670,19 +706,40 @@ bool BackUpIndex(char* block) {
   return ok;
 }
 
-bool SaveTable(CategoryTree& tree, const Table& t) {
+SaveOutcome SaveTable(CategoryTree& tree, const Table& t, const SaveOptions& options,
+                      CategoryNode* unwritable) {
   WriteKey* order = WriteOrder(tree, t);
-  if (!order) return false;
-  char* block = static_cast<char*>(fileio::Malloc(kIoBlock));
-  bool ok = block != nullptr;
-  if (ok) {
-    ok = WriteIndexFile(tree, t, order, block, kIndexTempName) && BackUpIndex(block) &&
-         fileio::ReplaceAtomically(kIndexTempName, kIndexFileName) == 0;
-    if (!ok) fileio::Remove(kIndexTempName);
+  if (!order) return SaveOutcome::Failed;
+  // A path that would come back cut, or as another category, would move its recipes: nothing
+  // is written then, whatever else the table holds.
+  if (CategoryNode bad = FirstUnwritable(tree, t, order)) {
+    fileio::Free(order);
+    if (unwritable) *unwritable = bad;
+    return SaveOutcome::PathUnwritable;
   }
+  char* block = static_cast<char*>(fileio::Malloc(kIoBlock));
+  SaveOutcome outcome = block ? SaveOutcome::Saved : SaveOutcome::Failed;
+  IndexStamp written;
+  if (block) {
+    if (!WriteIndexFile(tree, t, order, block, kIndexTempName, &written)) {
+      outcome = SaveOutcome::Failed;
+    } else if (options.guard == IndexGuard::Unchanged) {
+      // Looked at once the new index is ready, just before it goes in: the moment left to
+      // another program is as short as the rename.
+      IndexStamp now;
+      if (!StampOfFile(kIndexFileName, &now)) outcome = SaveOutcome::Failed;
+      else if (now != g_indexStamp) outcome = SaveOutcome::ChangedOnDisk;
+    }
+    if (outcome == SaveOutcome::Saved &&
+        ((options.backup == IndexBackup::Refresh && !BackUpIndex(block)) ||
+         fileio::ReplaceAtomically(kIndexTempName, kIndexFileName) != 0))
+      outcome = SaveOutcome::Failed;
+    if (outcome != SaveOutcome::Saved) fileio::Remove(kIndexTempName);
+  }
+  if (outcome == SaveOutcome::Saved) g_indexStamp = written;
   fileio::Free(block);
   fileio::Free(order);
-  return ok;
+  return outcome;
 }
 
 }  // namespace
@@ -691,6 +748,7 @@ uint32_t LoadIndex(CategoryTree& tree) {
   ReleaseCatalogue();  // the table is empty before a load; make sure of it
   size_t size = 0;
   char* text = ReadWholeFile(kIndexFileName, &size);
+  g_indexStamp = text ? StampOfBytes(text, size) : IndexStamp();
   if (!text) return 0;
 
   // Built aside and published only when whole: a failed load leaves the table empty.
@@ -743,13 +801,33 @@ uint32_t LoadIndex(CategoryTree& tree) {
 }
 
 int SaveIndex(CategoryTree& tree, WindowRef gaugeParent) {
+  return SaveIndexWith(tree, gaugeParent, SaveOptions(), nullptr) == SaveOutcome::Saved ? 1 : 0;
+}
+
+SaveOutcome SaveIndexWith(CategoryTree& tree, WindowRef gaugeParent, const SaveOptions& options,
+                          CategoryNode* unwritable) {
+  if (unwritable) *unwritable = nullptr;
   OpenGauge(gaugeParent, kSaveGaugeThreshold);
   char title[128];
   LoadText(IDS_GAUGE_SAVE, title, sizeof title);
   SetGaugeTitle(title);
-  bool ok = SaveTable(tree, g_table);
+  const SaveOutcome outcome = SaveTable(tree, g_table, options, unwritable);
   CloseGauge();
-  return ok ? 1 : 0;
+  return outcome;
+}
+
+bool CategoryPathWritable(CategoryTree& tree, CategoryNode category) {
+  if (!category || !tree.Parent(category)) return true;  // the root is written "/"
+  const char* path = PathOfCategory(tree, category);
+  const size_t len = std::strlen(path);
+  if (CategoryPathLength(tree, category) != len) return false;  // cut
+  // The writer closes a path that ends in a space with "/", since the reader trims spaces.
+  if (len + (path[len - 1] == ' ' ? 1 : 0) > kCategoryPathMax) return false;
+  // An empty label, or a "/" that starts or ends one, reads back as fewer levels.
+  if (path[len - 1] == '/' || std::strstr(path, "//")) return false;
+  // A TAB would split the line's columns, a line feed the line itself (a CR alone is read as
+  // any other character).
+  return std::strpbrk(path, "\t\n") == nullptr;
 }
 
 void SetIndexLineObserver(IndexLineObserver observer, void* context) {

@@ -28,12 +28,43 @@ extern const char kIndexBackupName[]; // "Gourmix.Bak": the index the last save 
 // entries (at least 1), or 0 on failure or when no line gave an entry (the table stays empty).
 uint32_t LoadIndex(CategoryTree& tree);
 // Rewrites the index from the table (paths from `tree`), with the gauge over gaugeParent.
-// 1 on success, 0 on failure; a failed save leaves the previous index as it was.
+// 1 on success, 0 on failure; a failed save leaves the previous index as it was. The index it
+// replaces becomes the backup; the index on disk is replaced whatever it holds.
 int SaveIndex(CategoryTree& tree, WindowRef gaugeParent);
+
+// What a save does with the backup "Gourmix.Bak".
+enum class IndexBackup {
+  Refresh,  // the index being replaced becomes the backup
+  Keep,     // the backup stays as it is: a later save of one editing session keeps the index
+            // as it was before the session's first save
+};
+// Whether a save may replace an index that another program changed.
+enum class IndexGuard {
+  None,
+  Unchanged,  // only the bytes this process last loaded or saved are replaced
+};
+struct SaveOptions {
+  IndexBackup backup = IndexBackup::Refresh;
+  IndexGuard guard = IndexGuard::None;
+};
+enum class SaveOutcome {
+  Saved,
+  Failed,          // a file could not be read or written (string 19)
+  PathUnwritable,  // a category's path would not name it again on reading; nothing written
+  ChangedOnDisk,   // the index is no longer what was loaded; nothing written
+};
+// SaveIndex with options. For PathUnwritable, *unwritable (when given) receives the category.
+// In every outcome but Saved the index and the backup are as they were.
+SaveOutcome SaveIndexWith(CategoryTree& tree, WindowRef gaugeParent, const SaveOptions& options,
+                          CategoryNode* unwritable);
+// True when the path written for `category` reads back as that category: whole within the 255
+// characters the reader takes of a path (a closing "/" after a last label ending in a space
+// counted), with no empty label, no "/" at either end of a label, no TAB and no line feed.
+bool CategoryPathWritable(CategoryTree& tree, CategoryNode category);
 // Told about every line LoadIndex leaves out: its number (from 1) and why, as a short tag:
-// "comment" ('!' or '#' first), "blank" (empty line) or "fields" (fewer than 8 columns).
-// Comments and blank lines are normal in an index; a "fields" line is a recipe lost. One
-// observer for the process; null stops the reports.
+// "comment" ('!' or '#' first), "blank" (empty line), "fields" (fewer than 8 columns) or "nul"
+// (a NUL byte in the line). Comments and blank lines are normal in an index; the others are
+// recipes lost. One observer for the process; null stops the reports.
 typedef void (*IndexLineObserver)(void* context, uint32_t lineNumber, const char* reason);
 void SetIndexLineObserver(IndexLineObserver observer, void* context);
 

@@ -499,6 +499,10 @@ CategoryNode CategoryFromPath(CategoryTree& tree, const char* path) {
   }
   CategoryNode current = tree.Root();
   const char* p = path ? path : "";
+  // Older saves wrote the recipes filed at the root with the root's label as their path, no
+  // "/" before it; every other path they wrote starts with "/". Read as a segment, that label
+  // would file those recipes in a new category under the root.
+  if (*p != '/' && *p != '\0' && std::strcmp(p, tree.Label(current)) == 0) return current;
   // A path text holds at most 255 characters, as PathOfCategory writes it; a longer one (a
   // damaged index line of thousands of "/a") is read as its first 255. That also keeps the
   // tree from growing so deep that the tree control, which frees its items recursively,
@@ -548,22 +552,25 @@ const char* PathOfCategory(CategoryTree& tree, CategoryNode node) {
   const size_t cap = sizeof g_pathBuffer - 1;
   out[0] = '\0';
   if (!node) return out;
-  // Every level adds at least its "/", so only the top 256 levels can reach the text: keep the
+  if (!tree.Parent(node)) {
+    const char* label = tree.Label(node);
+    size_t len = std::strlen(label);
+    if (len > cap) len = cap;
+    std::memcpy(out, label, len);
+    out[len] = '\0';
+    return out;
+  }
+  // Every level adds at least its "/", so only the top 255 levels can reach the text: keep the
   // last ones met on the way up, however deep the node lies.
-  constexpr size_t kLevels = sizeof g_pathBuffer + 1;
+  constexpr size_t kLevels = sizeof g_pathBuffer;
   CategoryNode chain[kLevels];
   size_t depth = 0;  // levels below the root
-  for (CategoryNode n = node; n; n = tree.Parent(n)) chain[depth++ % kLevels] = n;
-  --depth;
+  for (CategoryNode n = node; tree.Parent(n); n = tree.Parent(n)) chain[depth++ % kLevels] = n;
 
-  // The root's label comes first and falls away again: it only takes its share of the 255
-  // characters, as it always did in the index file.
-  const char* rootLabel = tree.Label(chain[depth % kLevels]);
-  size_t len = std::strlen(rootLabel);
-  if (len > cap) len = cap;
-  std::memcpy(out, rootLabel, len);
-  const size_t rootLen = len;
-  for (size_t level = 1; level <= depth && level < kLevels && len < cap; ++level) {
+  // The 255 characters are those of the text written to the index, which the reader takes
+  // whole; the root's label is never part of it.
+  size_t len = 0;
+  for (size_t level = 1; level <= depth && level <= kLevels && len < cap; ++level) {
     out[len++] = '/';
     const char* label = tree.Label(chain[(depth - level) % kLevels]);
     size_t add = std::strlen(label);
@@ -572,9 +579,15 @@ const char* PathOfCategory(CategoryTree& tree, CategoryNode node) {
     len += add;
   }
   out[len] = '\0';
-  // Below the root the path starts where the root's label ends, not at the first "/": a root
-  // renamed with a "/" in it must not leak into the paths written to the index.
-  return depth == 0 ? out : out + rootLen;
+  return out;
+}
+
+size_t CategoryPathLength(CategoryTree& tree, CategoryNode node) {
+  if (!node) return 0;
+  if (!tree.Parent(node)) return std::strlen(tree.Label(node));
+  size_t len = 0;
+  for (CategoryNode n = node; tree.Parent(n); n = tree.Parent(n)) len += 1 + std::strlen(tree.Label(n));
+  return len;
 }
 
 bool IsInCategory(CategoryTree& tree, CategoryNode category, CategoryNode node) {

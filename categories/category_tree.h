@@ -16,6 +16,9 @@ struct CategoryNodeRec;
 // set, and a longer segment of a path is read as its first 63 characters, so the path written
 // for a node always leads back to that node.
 constexpr size_t kCategoryLabelMax = 63;
+// A path text keeps at most this many characters: the reader takes no more of a path, and
+// PathOfCategory gives no more.
+constexpr size_t kCategoryPathMax = 255;
 
 // Names one node of one tree; null means no node. Valid until the node is removed.
 typedef CategoryNodeRec* CategoryNode;
@@ -95,8 +98,12 @@ void ClearCategories(CategoryTree& tree);
 // The node a category path names, creating what is missing (and the root in an empty tree).
 // Null only when a node could not be created.
 CategoryNode CategoryFromPath(CategoryTree& tree, const char* path);
-// The written form of a node's path, in one buffer valid until the next call.
+// The written form of a node's path, in one buffer valid until the next call: the root's label
+// for the root, otherwise "/" and the labels below the root joined by "/", cut to 255
+// characters (what the index reader takes of a path).
 const char* PathOfCategory(CategoryTree& tree, CategoryNode node);
+// The length of that text before any cut: more than 255 means PathOfCategory cut it.
+size_t CategoryPathLength(CategoryTree& tree, CategoryNode node);
 // True when `node` is `category` or lies anywhere below it.
 bool IsInCategory(CategoryTree& tree, CategoryNode category, CategoryNode node);
 // Re-files the recipes of the node's subtree to its parent, deletes the subtree, selects the

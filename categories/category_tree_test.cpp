@@ -281,29 +281,41 @@ TEST(PathOfCategoryTest, RootGivesItsLabelAndOthersASlashPath) {
   EXPECT_STREQ(PathOfCategory(tree, tree.Parent(tartes)), "/Desserts");
 }
 
-TEST(PathOfCategoryTest, TheTextIsCutAt255CharactersRootLabelIncluded) {
+TEST(PathOfCategoryTest, TheWrittenTextIsCutAt255CharactersWhateverTheRootsLabel) {
   CategoryTree tree;
   std::string path;
-  for (char c = 'a'; c <= 'e'; ++c) path += "/" + std::string(60, c);
+  for (char c = 'a'; c <= 'e'; ++c) path += "/" + std::string(60, c);  // 305 characters
   CategoryNode deep = CategoryFromPath(tree, path.c_str());
-  const std::string root = RootLabel();
-  const std::string written = PathOfCategory(tree, deep);
-  EXPECT_EQ(root.size() + written.size(), 255u);
-  EXPECT_EQ(written, path.substr(0, 255 - root.size()));
+  // The path text is read up to its first 255 characters: the fifth level keeps 10.
+  EXPECT_STREQ(tree.Label(deep), std::string(10, 'e').c_str());
+  EXPECT_EQ(PathOfCategory(tree, deep), path.substr(0, 255));
+  EXPECT_EQ(CategoryPathLength(tree, deep), 255u);
 
-  // A level that starts at the limit adds nothing; one that starts just before it adds only
-  // its "/", so the text may end with one.
-  ASSERT_TRUE(SetCategoryLabel(tree, tree.Root(), std::string(9, 'r').c_str()));
+  // The root's label, short or long, takes nothing from its children's 255 characters.
+  for (const char* root : {"r", "Un nom de racine bien plus long que d'habitude"}) {
+    ASSERT_TRUE(SetCategoryLabel(tree, tree.Root(), root));
+    EXPECT_EQ(PathOfCategory(tree, deep), path.substr(0, 255));
+  }
+  EXPECT_STREQ(PathOfCategory(tree, tree.Root()), "Un nom de racine bien plus long que d'habitude");
+
+  // Longer labels: the text is cut at 255, possibly right after a "/", and the length says by
+  // how much.
   CategoryNode d4 = tree.Parent(deep);
-  // 9 + 3 * 61 = 192 characters before the fourth level.
-  ASSERT_TRUE(SetCategoryLabel(tree, d4, std::string(61, 'd').c_str()));
+  ASSERT_TRUE(SetCategoryLabel(tree, d4, std::string(63, 'd').c_str()));
+  EXPECT_EQ(CategoryPathLength(tree, deep), 258u);
   std::string cut = PathOfCategory(tree, deep);
-  EXPECT_EQ(cut.size(), 255u - 9u);
-  EXPECT_EQ(cut.substr(cut.size() - 3), "dd/");
-  ASSERT_TRUE(SetCategoryLabel(tree, d4, std::string(62, 'd').c_str()));
+  EXPECT_EQ(cut.size(), 255u);
+  EXPECT_EQ(cut.substr(cut.size() - 9), "d/eeeeeee");  // 3 * 61 + 64 = 247, then "/" and 7
+  // Three levels of 63 and one of 61 take 254 characters: the fifth level adds its "/" only.
+  CategoryNode d1 = tree.Parent(tree.Parent(tree.Parent(d4)));
+  ASSERT_TRUE(SetCategoryLabel(tree, d1, std::string(63, 'a').c_str()));
+  ASSERT_TRUE(SetCategoryLabel(tree, tree.FirstChild(d1), std::string(63, 'b').c_str()));
+  ASSERT_TRUE(SetCategoryLabel(tree, tree.Parent(d4), std::string(63, 'c').c_str()));
+  ASSERT_TRUE(SetCategoryLabel(tree, d4, std::string(61, 'd').c_str()));
   cut = PathOfCategory(tree, deep);
-  EXPECT_EQ(cut, PathOfCategory(tree, d4));
-  EXPECT_EQ(cut.size(), 255u - 9u);
+  EXPECT_EQ(cut.size(), 255u);
+  EXPECT_EQ(cut.substr(cut.size() - 2), "d/");
+  EXPECT_EQ(CategoryPathLength(tree, tree.Root()), std::strlen(tree.Label(tree.Root())));
 }
 
 TEST(IsInCategoryTest, NodesAreInThemselvesTheirAncestorsAndTheRoot) {

@@ -63,16 +63,12 @@ void RememberCategory(HWND history, CategoryTree& tree, CategoryNode node) {
   std::strncpy(text, PathOfCategory(tree, node), sizeof text - 1);
   text[sizeof text - 1] = '\0';
 
-  // CB_FINDSTRINGEXACT compares with the locale's collation, which also ignores hyphens and
-  // equates ligatures; the history wants the same text, only letter case aside.
+  // The entry is found by its category, not by its text: "/desserts" and "/Desserts" are two
+  // categories, and an entry chosen must lead back to the category it was made for.
   int found = -1;
   const int count = static_cast<int>(SendMessageA(history, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count && found < 0; ++i) {
-    const LRESULT len = SendMessageA(history, CB_GETLBTEXTLEN, i, 0);
-    if (len < 0 || len >= static_cast<LRESULT>(sizeof text)) continue;
-    char entry[256];
-    SendMessageA(history, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
-    if (SameTextIgnoringCase(entry, text)) found = i;
+    if (HistoryNode(history, i) == node) found = i;
   }
   if (found < 0) {
     const LRESULT at = SendMessageA(history, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text));

@@ -22,8 +22,8 @@ typedef bool (*AddEntryOp)(HWND list, RecipeEntry* entry);
 void EmptyRecipeList(HWND list, uint32_t expected);
 bool AppendRecipe(HWND list, RecipeEntry* entry);
 
-// Puts the node's path at the top of the history, or selects the entry that already shows it
-// (compared without regard to case). The history never holds more than 20 entries.
+// Puts the node's path at the top of the history, or selects the entry already made for that
+// node. The history never holds more than 20 entries.
 void RememberCategory(HWND history, CategoryTree& tree, CategoryNode node);
 
 // Fills the list with the recipes of the history's chosen category (the root when nothing is

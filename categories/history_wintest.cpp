@@ -111,7 +111,7 @@ TEST_F(History, KeepsTwentyEntriesAndTrimsBeforeLookingForTheNode) {
   EXPECT_EQ(HistoryText(19), "/C03");
 }
 
-TEST_F(History, PathsDifferingInCaseShareTheEntryRememberedFirst) {
+TEST_F(History, CategoriesDifferingOnlyInCaseKeepAnEntryEach) {
   Load(Line(1, "Tarte", "/Desserts") + Line(2, "Sorbet", "/desserts") + Line(3, "Soupe", "/Entr\xE9" "es") +
        Line(4, "Potage", "/ENTR\xC9" "ES"));
   CategoryNode upper = Node("/Desserts"), lower = Node("/desserts");
@@ -120,12 +120,23 @@ TEST_F(History, PathsDifferingInCaseShareTheEntryRememberedFirst) {
   RememberCategory(history_, tree_, lower);
   RememberCategory(history_, tree_, Node("/Entr\xE9" "es"));
   RememberCategory(history_, tree_, Node("/ENTR\xC9" "ES"));
-  ASSERT_EQ(HistoryCount(), 2);
-  EXPECT_EQ(HistoryText(0), "/Entr\xE9" "es");
+  ASSERT_EQ(HistoryCount(), 4);
+  EXPECT_EQ(HistoryText(2), "/desserts");
+  EXPECT_EQ(HistoryNode(2), lower);
+
+  // Choosing one of the two lists its own recipes and moves the tree to it, not to the other.
   RememberCategory(history_, tree_, lower);
-  EXPECT_EQ(HistorySel(), 1);
-  EXPECT_EQ(HistoryNode(1), upper);
-  // Picking it lists the first node's recipes.
+  EXPECT_EQ(HistoryCount(), 4);
+  EXPECT_EQ(HistorySel(), 2);
+  EXPECT_EQ(ListFromHistory(history_, list_, tree_), 1u);
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Sorbet"});
+  tree_.Select(upper);
+  SyncTreeAndHistory(tree_, history_, 0);
+  EXPECT_EQ(tree_.Selected(), lower);
+
+  RememberCategory(history_, tree_, upper);
+  EXPECT_EQ(HistorySel(), 3);
+  EXPECT_EQ(HistoryNode(3), upper);
   EXPECT_EQ(ListFromHistory(history_, list_, tree_), 1u);
   EXPECT_EQ(Listed(), std::vector<std::string>{"Tarte"});
 }

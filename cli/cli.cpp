@@ -191,6 +191,7 @@ class Cli {
 
   // check's parts; each returns the number of problems it reported.
   unsigned CheckRecipeText(const RecipeEntry& e);
+  unsigned CheckPaths(CategoryTree& tree);
   unsigned CheckDuplicates();
   unsigned CheckMemoStore(bool indexLoaded);
 
@@ -406,11 +407,23 @@ int Cli::Resave(char** args, int n) {
   if (!NoMore(args, n, 1, &rc)) return rc;
   CategoryTree tree;
   if (!Load(tree)) return kCliFailed;
-  if (SaveIndex(tree, nullptr) != 1) {
-    Say(IDS_SAVE_ERROR);
-    return kCliFailed;
+  SaveOptions options;
+  options.guard = IndexGuard::Unchanged;
+  CategoryNode unwritable = nullptr;
+  switch (SaveIndexWith(tree, nullptr, options, &unwritable)) {
+    case SaveOutcome::Saved:
+      return kCliOk;
+    case SaveOutcome::PathUnwritable:
+      Say(IDS_CLI_SAVE_PATH, {Console(PathOfCategory(tree, unwritable))});
+      return kCliFailed;
+    case SaveOutcome::ChangedOnDisk:
+      Say(IDS_CLI_SAVE_CHANGED);
+      return kCliFailed;
+    case SaveOutcome::Failed:
+      break;
   }
-  return kCliOk;
+  Say(IDS_SAVE_ERROR);
+  return kCliFailed;
 }
 
 // ---- search ----
@@ -606,10 +619,6 @@ unsigned Cli::CheckRecipeText(const RecipeEntry& e) {
     return 1;
   }
   // Read, but not as the index means it.
-  if (e.textEnd < e.textStart) {
-    Report(IDS_CLI_CHECK_INVERTED, {id, title, Number(e.textEnd), Number(e.textStart)});
-    return 1;
-  }
   const uint32_t length = e.textEnd - e.textStart;
   const uint32_t shown = length < kRecipeTextCap ? length : kRecipeTextCap;
   if (text.size() < shown) {
@@ -621,6 +630,20 @@ unsigned Cli::CheckRecipeText(const RecipeEntry& e) {
     return 1;
   }
   return 0;
+}
+
+// Categories whose path a save could not write so that it reads back as the same category
+// (from a path written without its leading "/", say): every save of the catalogue is refused.
+unsigned Cli::CheckPaths(CategoryTree& tree) {
+  std::set<CategoryNode> seen;
+  unsigned problems = 0;
+  for (uint32_t i = 0; i < RecipeCount(); ++i) {
+    const CategoryNode c = RecipeEntries()[i].category;
+    if (!seen.insert(c).second || CategoryPathWritable(tree, c)) continue;
+    Report(IDS_CLI_CHECK_PATH, {Data(PathOfCategory(tree, c))});
+    ++problems;
+  }
+  return problems;
 }
 
 unsigned Cli::CheckDuplicates() {
@@ -724,12 +747,14 @@ int Cli::Check(char** args, int n) {
         Report(IDS_CLI_CHECK_BLANK, {Number(s.line)});
       } else {
         if (s.reason == "fields") Report(IDS_CLI_CHECK_FIELDS, {Number(s.line)});
+        else if (s.reason == "nul") Report(IDS_CLI_CHECK_NUL_LINE, {Number(s.line)});
         else Report(IDS_CLI_CHECK_SKIPPED, {Number(s.line), s.reason});
         ++problems;
       }
     }
   }
   for (uint32_t i = 0; i < RecipeCount(); ++i) problems += CheckRecipeText(RecipeEntries()[i]);
+  problems += CheckPaths(tree);
   problems += CheckDuplicates();
   problems += CheckMemoStore(outcome == LoadOutcome::Loaded);
 

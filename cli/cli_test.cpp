@@ -288,6 +288,32 @@ TEST_F(CliTest, CheckReportsSkippedLinesUnreadableTextsRepeatedNumbersAndADamage
   EXPECT_EQ(u.out, Cp1252ToUtf8(o));
 }
 
+TEST_F(CliTest, CheckReportsNulBytesAndPathsASaveCannotWriteWholeAndResaveRefusesThem) {
+  // Without its leading "/", a path of 255 characters needs 256 when written again.
+  const std::string label(60, 'x');
+  const std::string path = label + "/" + label + "/" + label + "/" + label + "/" + std::string(11, 'y');
+  ASSERT_EQ(path.size(), 255u);
+  const std::string index = index_ + std::string("2001\tCr\xEApe\0s\t0\t0\t10\t/Divers\tGourmix.Dat\t0\r\n", 43) +
+                            "2002\tLoin\t0\t0\t10\t" + path + "\tGourmix.Dat\t0\r\n";
+  Put(dir_ / "Gourmix.Idx", index);
+  Result r = Run({"check"});
+  EXPECT_EQ(r.code, kCliFailed);
+  EXPECT_TRUE(Has(r.out, "Gourmix.Idx : 58 recettes\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Gourmix.Idx, ligne 58 : octet nul dans la ligne, "
+                         "ligne ignor\xE9" "e et recette perdue\n"));
+  // The path as the program holds it, cut to the 255 characters a path keeps.
+  const std::string shown = ("/" + path).substr(0, 255);
+  EXPECT_TRUE(Has(r.out, "Cat\xE9gorie \xAB " + shown + " \xBB : son chemin ne peut pas \xEAtre "
+                         "r\xE9\xE9" "crit tel quel dans Gourmix.Idx"));
+  EXPECT_EQ(Lines(r.out).back(), "Probl\xE8mes trouv\xE9s : 2.");
+
+  Result resave = Run({"resave"});
+  EXPECT_EQ(resave.code, kCliFailed);
+  EXPECT_TRUE(Has(resave.err, Cp1252ToUtf8(shown + " \xBB ne peut pas \xEAtre r\xE9\xE9" "crite"))) << resave.err;
+  EXPECT_EQ(Slurp(dir_ / "Gourmix.Idx"), index);
+  EXPECT_FALSE(fs::exists(dir_ / "Gourmix.Bak"));
+}
+
 TEST_F(CliTest, CheckReportsMemosOfNoRecipeAndUnreadableMemos) {
   ASSERT_EQ(Run({"memo", "set", "1001", "un"}).code, kCliOk);
   ASSERT_EQ(Run({"memo", "set", "1002", "deux"}).code, kCliOk);

@@ -119,6 +119,7 @@ void OnInitDialog(HWND dialog) {
   s.dialog = dialog;
   s.modified = false;
   s.loaded = false;
+  s.savedOnce = false;
   s.drag = DragState::None;
   s.dropHighlight = nullptr;
   s.contextNode = nullptr;
@@ -219,10 +220,35 @@ void Save(HWND dialog) {
     return;
   }
   if (!EmptyCategoriesAccepted(dialog)) return;
-  if (SaveIndex(s.tree, dialog))
-    s.modified = false;
-  else
-    ShowStringMessage(dialog, IDS_CAPTION, IDS_SAVE_ERROR, 0, MB_OK | MB_ICONEXCLAMATION);
+  SaveOptions options;
+  // The backup keeps the index as it was before this session's first save, with the comments
+  // and the lines the load could not read, not what an earlier save of the session wrote.
+  options.backup = s.savedOnce ? IndexBackup::Keep : IndexBackup::Refresh;
+  // Another program (a second copy of this one, on a shared folder) may have saved the index
+  // since it was loaded here: replacing it would silently drop what that program saved.
+  options.guard = IndexGuard::Unchanged;
+  CategoryNode unwritable = nullptr;
+  switch (SaveIndexWith(s.tree, dialog, options, &unwritable)) {
+    case SaveOutcome::Saved:
+      s.modified = false;
+      s.savedOnce = true;
+      break;
+    case SaveOutcome::PathUnwritable: {
+      // Show the category in question, then say what is wrong with it.
+      s.tree.Select(unwritable);
+      char path[kCategoryPathMax + 1];
+      std::snprintf(path, sizeof path, "%s", PathOfCategory(s.tree, unwritable));
+      ShowStringMessage(dialog, IDS_CAPTION, IDS_SAVE_PATH, reinterpret_cast<LPARAM>(path),
+                        MB_OK | MB_ICONEXCLAMATION);
+      break;
+    }
+    case SaveOutcome::ChangedOnDisk:
+      ShowStringMessage(dialog, IDS_CAPTION, IDS_SAVE_CHANGED, 0, MB_OK | MB_ICONEXCLAMATION);
+      break;
+    case SaveOutcome::Failed:
+      ShowStringMessage(dialog, IDS_CAPTION, IDS_SAVE_ERROR, 0, MB_OK | MB_ICONEXCLAMATION);
+      break;
+  }
 }
 
 void OnCommand(HWND dialog, int id) {

@@ -579,7 +579,8 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
   EXPECT_EQ(PathInIndex(saved, "Pain de campagne"), "/");  // the root's own, read back there
   EXPECT_EQ(PathInIndex(saved, "Soupe \xE0 l'oignon"), "/" + kEntrees);
   EXPECT_EQ(Slurp("Gourmix.Idx"), saved);
-  EXPECT_EQ(Slurp("Gourmix.Bak"), saved);  // the second save kept the first one
+  // The backup is the index as it was before the session's first save, not what that save wrote.
+  EXPECT_EQ(Slurp("Gourmix.Bak"), before);
   EXPECT_NE(saved, before);
 
   // What was saved is what the next load reads.
@@ -673,6 +674,105 @@ TEST_F(CategoryEditor, AFailedSaveKeepsTheIndexAndTheChangesAndSaysSo) {
   EXPECT_TRUE(failed.Exclamation());
   EXPECT_EQ(Slurp("Gourmix.Idx"), before);
   EXPECT_EQ(GetFileAttributesA("Gourmix.Tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+// Runs the command-line tool built beside this test with `arguments`, in the working folder, as
+// a second program working on the same catalogue. Returns its exit status, or -1.
+int RunCliTool(const std::string& arguments) {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, sizeof exe);
+  std::string path = exe;
+  path = path.substr(0, path.find_last_of("\\/") + 1) + "saucelins-cli.exe";
+  std::string command = "\"" + path + "\" " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << path << ": error " << GetLastError();
+    return -1;
+  }
+  DWORD status = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(status);
+}
+
+TEST_F(CategoryEditor, SaveRefusesAnIndexAnotherProgramSavedSinceTheEditorLoadedIt) {
+  WriteCatalogue(kCatalogue);
+  // The other program's save drops the comment: the index it writes differs from this one.
+  Put("Gourmix.Idx", "# nos recettes\r\n" + Slurp("Gourmix.Idx"));
+  const std::string before = Slurp("Gourmix.Idx");
+  std::string theirs;
+  SeenBox confirm, changed, discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([&theirs, &before] {
+        ASSERT_EQ(RunCliTool("resave"), 0);
+        theirs = Slurp("Gourmix.Idx");
+        EXPECT_NE(theirs, before);
+        Select(Find({"Desserts", "Tartes"}));
+        Command(IDC_EDITOR_DESTROY);
+      })
+      .Until(AnswerBox(&confirm, IDYES))
+      .Until(NoOtherDialog())
+      .Do([] { Command(IDC_EDITOR_SAVE); })
+      .Until(AnswerBox(&changed, IDOK))
+      .Until(NoOtherDialog())
+      .Do([] {
+        // The editor stays open with its changes, which closing would still ask about.
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        EXPECT_TRUE(Editor().modified);
+        EXPECT_EQ(Find({"Desserts", "Tartes"}), nullptr);
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  EXPECT_EQ(changed.caption, "Saucelins");
+  EXPECT_EQ(changed.text, Str(IDS_SAVE_CHANGED));
+  EXPECT_TRUE(changed.Exclamation());
+  EXPECT_TRUE(discard.seen);
+  // What the other program saved is still there, and its backup too.
+  EXPECT_EQ(Slurp("Gourmix.Idx"), theirs);
+  EXPECT_EQ(Slurp("Gourmix.Bak"), before);
+  EXPECT_EQ(GetFileAttributesA("Gourmix.Tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(CategoryEditor, SaveRefusesAPathThatWouldNotComeBackWholeAndShowsTheCategory) {
+  // Four levels of 60 characters: a fifth label of more than 10 passes 255 characters.
+  const std::string label(60, 'n');
+  const std::string deepPath = "/" + label + "/" + label + "/" + label + "/" + label + "/court";
+  WriteCatalogue({{201, "Profonde", deepPath.c_str()}, {202, "Ailleurs", "/Desserts"}});
+  const std::string before = Slurp("Gourmix.Idx");
+  SeenBox refused, discard;
+  Script script;
+  script.Until(Loaded)
+      .Do([&deepPath] {
+        EditorState& s = Editor();
+        CategoryNode deep = CategoryFromPath(s.tree, deepPath.c_str());
+        ASSERT_TRUE(SetCategoryLabel(s.tree, deep, "un nom bien trop long"));
+        s.modified = true;
+        Select(Find({"Desserts"}));
+        Command(IDC_EDITOR_SAVE);
+      })
+      .Until(AnswerBox(&refused, IDOK))
+      .Until(NoOtherDialog())
+      .Do([&label] {
+        EXPECT_TRUE(Editor().modified);
+        EXPECT_EQ(Selection(), Find({label, label, label, label, "un nom bien trop long"}));
+        Command(IDC_QUIT);
+      })
+      .Until(AnswerBox(&discard, IDYES));
+  ASSERT_TRUE(RunEditor(script));
+  EXPECT_EQ(script.Done(), script.Steps());
+  const std::string shown = (deepPath.substr(0, deepPath.size() - 5) + "un nom bien trop long").substr(0, 255);
+  EXPECT_NE(refused.text.find("\xAB " + shown + " \xBB"), std::string::npos) << refused.text;
+  EXPECT_TRUE(refused.Exclamation());
+  EXPECT_EQ(Slurp("Gourmix.Idx"), before);
+  EXPECT_EQ(GetFileAttributesA("Gourmix.Bak"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(CategoryEditor, AfterAFailedLoadSaveIsRefusedAndTheIndexIsLeftAlone) {

@@ -36,6 +36,7 @@ struct EditorState {
 
   bool modified = false;  // changed since loaded or last saved: closing asks
   bool loaded = false;    // the whole catalogue was loaded, so a save cannot lose recipes
+  bool savedOnce = false;  // a save of this opening succeeded: the backup is kept from now on
   DragState drag = DragState::None;
   CategoryNode dropHighlight = nullptr;  // label framed in grey
   CategoryNode contextNode = nullptr;    // what commands 40001 to 40003 act on

@@ -1,7 +1,7 @@
 // Arbitrary recipe entries (offsets, title, file name) over arbitrary recipe bases: a fetch
 // returns the whole slice (cut at 16,384 bytes) or, when the slice cannot be read whole, the
 // error text with the entry's title and file name; never part of a recipe, never bytes from
-// outside the slice.
+// outside the slice (an end before the start is no slice at all).
 //
 // Input: byte 0 picks the file name and how the offsets are read, bytes 1-8 are the raw start
 // and end, byte 9 the title's length, then the title and the bytes of the recipe base. By
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* probe = std::fopen(name, "rb");
   const bool opens = probe != nullptr;
   if (probe) std::fclose(probe);
-  const bool whole = isBase && length > 0 && start <= 0x7FFFFFFFu &&
+  const bool whole = isBase && end >= start && length > 0 && start <= 0x7FFFFFFFu &&
                      uint64_t(start) + length <= base.size();
 
   if (!opens) {

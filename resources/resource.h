@@ -139,6 +139,8 @@
 #define IDS_BUILD_WHEN      57   // about box: build date and time, "%s \xE0 %s"
 #define IDS_SAVE_REFUSED    58   // editor: Save refused, the catalogue was not loaded
 #define IDS_EDITOR_COLUMN   59   // editor: title of the recipe list's column
+#define IDS_SAVE_PATH       65   // editor: Save refused, a category's path cannot be written whole
+#define IDS_SAVE_CHANGED    66   // editor: Save refused, another program saved the index meanwhile
 #define IDS_MEMO_DELETE     90   // memo dialog: an emptied text deletes the memo, asked first
 #define IDS_LABEL_REFUSED   91   // editor: a label with "/" or a control character
 #define IDS_LABEL_TAKEN     92   // editor: a sibling already has that label, "%s"
@@ -221,6 +223,10 @@
 #define IDS_CLI_CHECK_MEMO_TWICE 3059
 #define IDS_CLI_CHECK_SOUND     3060
 #define IDS_CLI_CHECK_PROBLEMS  3061
+#define IDS_CLI_CHECK_NUL_LINE  3120   // check: an index line holding a NUL byte, skipped
+#define IDS_CLI_CHECK_PATH      3121   // check: a category whose path a save cannot write whole
+#define IDS_CLI_SAVE_PATH       3122   // resave refused: that category's path
+#define IDS_CLI_SAVE_CHANGED    3123   // resave refused: the index changed during the resave
 
 // Search inside recipes: the main window's command and dialog, the command line's messages.
 #define IDD_SEARCH              130

@@ -1,0 +1,174 @@
+// Telling whether another program saved the index since this one loaded it, and the backup of
+// an editing session. The other program runs as a child process doing what a second copy of
+// Saucelins, the command-line tool or a text editor does to the file.
+#include "catalogue/index_stamp.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "catalogue/recipe_table.h"
+#include "platform/temp_folder_test.h"
+
+namespace {
+
+using namespace testfiles;
+
+TEST(ContentHash, TheSameBytesHashAlikeHoweverTheyAreCutAndAnyChangeShows) {
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += static_cast<char>(i * 7 + i / 13);
+  const uint64_t whole = StampOfBytes(bytes.data(), bytes.size()).hash;
+  for (size_t piece : {1u, 3u, 7u, 8u, 9u, 64u, 999u}) {
+    ContentHash h;
+    for (size_t at = 0; at < bytes.size(); at += piece)
+      h.Add(bytes.data() + at, std::min(piece, bytes.size() - at));
+    EXPECT_EQ(h.Digest(), whole) << "pieces of " << piece;
+  }
+  // One bit anywhere, two bytes swapped, a byte more or less.
+  for (size_t at : {0u, 5u, 500u, 996u, 999u}) {
+    std::string changed = bytes;
+    changed[at] ^= 1;
+    EXPECT_NE(StampOfBytes(changed.data(), changed.size()).hash, whole) << at;
+  }
+  std::string swapped = bytes;
+  std::swap(swapped[10], swapped[11]);
+  EXPECT_NE(StampOfBytes(swapped.data(), swapped.size()).hash, whole);
+  EXPECT_NE(StampOfBytes(bytes.data(), bytes.size() - 1).hash, whole);
+  EXPECT_NE(StampOfBytes((bytes + '\0').data(), bytes.size() + 1).hash, whole);
+}
+
+std::string Line(uint32_t id, const std::string& title, const std::string& path) {
+  return std::to_string(id) + "\t" + title + "\t0\t0\t10\t" + path + "\tGourmix.Dat\t0\r\n";
+}
+
+const std::string kIndex = "# les recettes de la maison\r\n" + Line(1, "Tarte", "/Desserts") +
+                           Line(2, "Soupe", "/Entr\xE9" "es") + Line(3, "Pain", "/");
+
+class GuardedSave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.Enter());
+    SetGaugeBackend(nullptr);
+  }
+  void TearDown() override { ReleaseCatalogue(); }
+
+  // Runs `work` in a child process, as another program would, and waits for it.
+  static void InAnotherProcess(const std::function<void()>& work) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      // Failures recorded before the fork are not the child's.
+      const auto* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+      const int before = result->total_part_count();
+      work();
+      _exit(result->total_part_count() == before ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other program failed";
+  }
+  // The editor's own change: the recipe at the root goes to "/Desserts".
+  void Refile() {
+    CategoryNode desserts = CategoryFromPath(tree_, "/Desserts");
+    for (uint32_t i = 0; i < RecipeCount(); ++i)
+      if (RecipeEntries()[i].recipeId == 3) RecipeEntries()[i].category = desserts;
+  }
+  static SaveOptions Guarded(IndexBackup backup = IndexBackup::Refresh) {
+    SaveOptions o;
+    o.backup = backup;
+    o.guard = IndexGuard::Unchanged;
+    return o;
+  }
+
+  TempFolder folder_{"index_guard"};
+  CategoryTree tree_;
+};
+
+TEST_F(GuardedSave, ASaveRefusesAnIndexAnotherProgramChangedAndLeavesItAsThatProgramLeftIt) {
+  struct stat loadedAt;
+  struct Case {
+    const char* name;
+    std::function<void()> other;
+  } cases[] = {
+      {"another copy of the program saved its own filing",
+       [] {
+         ReleaseCatalogue();
+         CategoryTree theirs;
+         ASSERT_EQ(LoadIndex(theirs), 3u);
+         RecipeEntries()[0].category = CategoryFromPath(theirs, "/Autres");
+         ASSERT_EQ(SaveIndex(theirs, nullptr), 1);
+       }},
+      // Same size, same modification time: only the bytes tell.
+      {"one byte changed within the same second",
+       [&loadedAt] {
+         std::string bytes = Slurp(kIndexFileName);
+         bytes[bytes.find("Tarte")] = 't';
+         Put(kIndexFileName, bytes);
+         struct utimbuf times = {loadedAt.st_atime, loadedAt.st_mtime};
+         ASSERT_EQ(utime(kIndexFileName, &times), 0);
+       }},
+      {"a line added", [] { Put(kIndexFileName, Slurp(kIndexFileName) + Line(4, "Flan", "/")); }},
+      {"the index removed", [] { ASSERT_EQ(std::remove(kIndexFileName), 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put(kIndexFileName, kIndex);
+    Put(kIndexBackupName, "la sauvegarde d'avant");
+    ASSERT_EQ(stat(kIndexFileName, &loadedAt), 0);
+    ReleaseCatalogue();
+    ASSERT_EQ(LoadIndex(tree_), 3u);
+    Refile();
+    InAnotherProcess(c.other);
+    const bool present = FilesHere().count(kIndexFileName) == 1;
+    const std::string theirs = present ? Slurp(kIndexFileName) : "";
+    const std::string backup = Slurp(kIndexBackupName);
+    ASSERT_NE(theirs, kIndex);
+
+    EXPECT_EQ(SaveIndexWith(tree_, nullptr, Guarded(), nullptr), SaveOutcome::ChangedOnDisk);
+    EXPECT_EQ(FilesHere().count(kIndexFileName) == 1, present);
+    if (present) { EXPECT_EQ(Slurp(kIndexFileName), theirs); }
+    EXPECT_EQ(Slurp(kIndexBackupName), backup);
+    EXPECT_EQ(FilesHere().size(), present ? 2u : 1u) << "a refused save left a file behind";
+    // Nothing is lost on this side either: a save that does not guard still writes the table.
+    ASSERT_EQ(SaveIndex(tree_, nullptr), 1);
+    EXPECT_NE(Slurp(kIndexFileName).find("3\tPain\t0\t0\t10\t/Desserts\t"), std::string::npos);
+    ReleaseCatalogue();
+    tree_.Clear();
+  }
+}
+
+TEST_F(GuardedSave, TheSameBytesWrittenAgainAreNoChangeAndASessionsOwnSavesFollowEachOther) {
+  Put(kIndexFileName, kIndex);
+  ASSERT_EQ(LoadIndex(tree_), 3u);
+  // Another program rewrote the file with the very bytes it held: nothing of its is lost.
+  InAnotherProcess([] { Put(kIndexFileName, Slurp(kIndexFileName)); });
+  Refile();
+  ASSERT_EQ(SaveIndexWith(tree_, nullptr, Guarded(), nullptr), SaveOutcome::Saved);
+  const std::string first = Slurp(kIndexFileName);
+  EXPECT_EQ(Slurp(kIndexBackupName), kIndex);
+
+  // The session's next saves replace what it wrote itself; the backup keeps the index as it
+  // was before the first, comment included.
+  CategoryNode entrees = CategoryFromPath(tree_, "/Entr\xE9" "es");
+  RecipeEntries()[0].category = entrees;
+  ASSERT_EQ(SaveIndexWith(tree_, nullptr, Guarded(IndexBackup::Keep), nullptr), SaveOutcome::Saved);
+  EXPECT_NE(Slurp(kIndexFileName), first);
+  EXPECT_EQ(Slurp(kIndexBackupName), kIndex);
+  ASSERT_EQ(SaveIndexWith(tree_, nullptr, Guarded(IndexBackup::Keep), nullptr), SaveOutcome::Saved);
+  EXPECT_EQ(Slurp(kIndexBackupName), kIndex);
+  // A save that refreshes the backup makes it the index it replaces.
+  const std::string third = Slurp(kIndexFileName);
+  ASSERT_EQ(SaveIndexWith(tree_, nullptr, Guarded(), nullptr), SaveOutcome::Saved);
+  EXPECT_EQ(Slurp(kIndexBackupName), third);
+  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+}
+
+}  // namespace
