@@ -436,10 +436,12 @@ int CompareTitles(const char* a, const char* b) {
 size_t LabelFoldedHead(const char* text, size_t want, uint8_t* out) {
   const FoldTable& f = Folding();
   size_t n = 0;
+  // Both bytes are written whatever the count: the spare byte is overwritten by the next letter
+  // or lies past the key, within the want + 1 bytes the caller provides.
   for (const uint8_t* p = reinterpret_cast<const uint8_t*>(text); *p && n < want; ++p) {
-    if (f.count[*p] == 0) continue;
-    out[n++] = f.rank[*p][0];
-    if (f.count[*p] == 2) out[n++] = f.rank[*p][1];
+    out[n] = f.rank[*p][0];
+    out[n + 1] = f.rank[*p][1];
+    n += f.count[*p];
   }
   return n;
 }
