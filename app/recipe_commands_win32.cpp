@@ -58,36 +58,31 @@ void PrintText(HWND window, const std::string& title, const std::string& text) {
   if (failure != 0) ShowStringMessage(window, IDS_CAPTION, static_cast<UINT>(failure), 0, MB_OK);
 }
 
+using UniqueGlobal = Unique<HGLOBAL, GlobalFree>;
+
 // A global memory block holding `size` bytes of `data`, for the clipboard.
-HGLOBAL GlobalCopy(const void* data, size_t size) {
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (!block) return nullptr;
-  void* p = GlobalLock(block);
-  if (!p) {
-    GlobalFree(block);
-    return nullptr;
-  }
+UniqueGlobal GlobalCopy(const void* data, size_t size) {
+  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, size));
+  void* p = block.get() ? GlobalLock(block.get()) : nullptr;
+  if (!p) return UniqueGlobal();
   std::memcpy(p, data, size);
-  GlobalUnlock(block);
+  GlobalUnlock(block.get());
   return block;
 }
 
 bool PutOnClipboard(HWND window, const std::string& text) {
   const std::u16string wide = Cp1252ToUtf16(text);
-  HGLOBAL narrow = GlobalCopy(text.c_str(), text.size() + 1);
-  HGLOBAL unicode = GlobalCopy(wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+  UniqueGlobal narrow = GlobalCopy(text.c_str(), text.size() + 1);
+  UniqueGlobal unicode = GlobalCopy(wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+  if (!narrow.get() || !unicode.get() || !OpenClipboard(window)) return false;
   bool done = false;
-  if (narrow && unicode && OpenClipboard(window)) {
-    if (EmptyClipboard()) {
-      // Once given to the clipboard, a block is the clipboard's.
-      if (SetClipboardData(CF_TEXT, narrow)) narrow = nullptr;
-      if (SetClipboardData(CF_UNICODETEXT, unicode)) unicode = nullptr;
-      done = !narrow && !unicode;
-    }
-    CloseClipboard();
+  if (EmptyClipboard()) {
+    // Once given to the clipboard, a block is the clipboard's.
+    if (SetClipboardData(CF_TEXT, narrow.get())) (void)narrow.release();
+    if (SetClipboardData(CF_UNICODETEXT, unicode.get())) (void)unicode.release();
+    done = !narrow.get() && !unicode.get();
   }
-  if (narrow) GlobalFree(narrow);
-  if (unicode) GlobalFree(unicode);
+  CloseClipboard();
   return done;
 }
 

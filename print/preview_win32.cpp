@@ -7,6 +7,8 @@
 
 namespace {
 
+using UniqueBitmap = Unique<HBITMAP, DeleteObject>;
+
 constexpr char kViewClass[] = "SaucelinsPreviewPage";
 constexpr int kGap = 12;  // grey around the page, in screen pixels
 
@@ -84,28 +86,29 @@ void PaintView(HWND view) {
   RECT client;
   GetClientRect(view, &client);
   // Drawn off screen first, so that paging and scrolling do not flicker.
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max(1L, client.right), std::max(1L, client.bottom));
-  HDC target = memory && bitmap ? memory : dc;
-  HGDIOBJ oldBitmap = memory && bitmap ? SelectObject(memory, bitmap) : nullptr;
-  FillRect(target, &client, GetSysColorBrush(COLOR_APPWORKSPACE));
-  if (PreviewState* s = g_preview) {
-    const RECT page = PageRect(view, *s);
-    RECT shadow = {page.left + 4, page.top + 4, page.right + 4, page.bottom + 4};
-    FillRect(target, &shadow, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
-    FillRect(target, &page, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    FrameRect(target, &page, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    if (s->current < static_cast<int>(s->pages.size())) {
-      const int saved = SaveDC(target);
-      IntersectClipRect(target, page.left, page.top, page.right, page.bottom);
-      PlayEnhMetaFile(target, s->pages[s->current].get(), &page);
-      RestoreDC(target, saved);
+  UniqueDc memory(CreateCompatibleDC(dc));
+  UniqueBitmap bitmap(
+      CreateCompatibleBitmap(dc, std::max(1L, client.right), std::max(1L, client.bottom)));
+  const bool offScreen = memory.get() && bitmap.get();
+  HDC target = offScreen ? memory.get() : dc;
+  {
+    Selected canvas(offScreen ? memory.get() : dc, offScreen ? bitmap.get() : nullptr);
+    FillRect(target, &client, GetSysColorBrush(COLOR_APPWORKSPACE));
+    if (PreviewState* s = g_preview) {
+      const RECT page = PageRect(view, *s);
+      RECT shadow = {page.left + 4, page.top + 4, page.right + 4, page.bottom + 4};
+      FillRect(target, &shadow, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+      FillRect(target, &page, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      FrameRect(target, &page, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      if (s->current < static_cast<int>(s->pages.size())) {
+        const int saved = SaveDC(target);
+        IntersectClipRect(target, page.left, page.top, page.right, page.bottom);
+        PlayEnhMetaFile(target, s->pages[s->current].get(), &page);
+        RestoreDC(target, saved);
+      }
     }
+    if (offScreen) BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
   }
-  if (target == memory) BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  if (oldBitmap) SelectObject(memory, oldBitmap);
-  if (bitmap) DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
   EndPaint(view, &ps);
 }
 
@@ -289,7 +292,6 @@ INT_PTR RunPrintPreview(HWND owner, PreviewRequest* request) {
   PreviewState state;
   state.request = request;
   if (!OpenPageDevice(&state.device)) return IDCANCEL;
-  state.font.reset();
   state.font = UniqueFont(CreatePrintFont(request->fontControl, state.device.dpi));
   MakePages(state);
   g_preview = &state;
