@@ -23,9 +23,15 @@ uint64_t Finish(uint64_t h) {
 }
 
 uint64_t LittleEndian64(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t v;  // one load on the machines the program runs on
+  std::memcpy(&v, p, sizeof v);
+  return v;
+#else
   uint64_t v = 0;
   for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
   return v;
+#endif
 }
 
 }  // namespace
@@ -34,8 +40,9 @@ void ContentHash::Mix(uint64_t word) {
   word *= kMul1;
   word = RotateLeft(word, 31);
   word *= kMul2;
-  state_ ^= word;
-  state_ = RotateLeft(state_, 27) * 5 + 0x52dce729;
+  uint64_t& state = state_[words_++ & 3];
+  state ^= word;
+  state = RotateLeft(state, 27) * 5 + 0x52dce729;
 }
 
 void ContentHash::Add(const void* bytes, size_t n) {
@@ -50,6 +57,33 @@ void ContentHash::Add(const void* bytes, size_t n) {
     Mix(LittleEndian64(tail_));
     tailLen_ = 0;
   }
+  while (n >= 8 && (words_ & 3) != 0) {
+    Mix(LittleEndian64(p));
+    n -= 8;
+    p += 8;
+  }
+  if (n >= 32) {
+    // The four chains in registers, one step of each per 32 bytes.
+    uint64_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+    const auto step = [](uint64_t& state, uint64_t word) {
+      word *= kMul1;
+      word = RotateLeft(word, 31);
+      word *= kMul2;
+      state ^= word;
+      state = RotateLeft(state, 27) * 5 + 0x52dce729;
+    };
+    for (; n >= 32; n -= 32, p += 32) {
+      step(a, LittleEndian64(p));
+      step(b, LittleEndian64(p + 8));
+      step(c, LittleEndian64(p + 16));
+      step(d, LittleEndian64(p + 24));
+      words_ += 4;
+    }
+    state_[0] = a;
+    state_[1] = b;
+    state_[2] = c;
+    state_[3] = d;
+  }
   for (; n >= 8; n -= 8, p += 8) Mix(LittleEndian64(p));
   std::memcpy(tail_, p, n);
   tailLen_ = n;
@@ -58,7 +92,9 @@ void ContentHash::Add(const void* bytes, size_t n) {
 uint64_t ContentHash::Digest() const {
   unsigned char last[8] = {};
   std::memcpy(last, tail_, tailLen_);
-  uint64_t h = state_ ^ (tailLen_ ? LittleEndian64(last) * kMul2 : 0);
+  uint64_t h = state_[0];
+  for (int i = 1; i < 4; ++i) h = (RotateLeft(h, 27) * 5 + 0x52dce729) ^ Finish(state_[i]);
+  h ^= tailLen_ ? LittleEndian64(last) * kMul2 : 0;
   return Finish(h ^ size_);
 }
 

@@ -29,7 +29,11 @@ class ContentHash {
 
  private:
   void Mix(uint64_t word);
-  uint64_t state_ = 0x6a09e667f3bcc908ull;
+  // Four chains, word i going to chain i % 4: a load hashes the whole index, and one chain
+  // waits for each step of the last.
+  uint64_t state_[4] = {0x6a09e667f3bcc908ull, 0xbb67ae8584caa73bull, 0x3c6ef372fe94f82bull,
+                        0xa54ff53a5f1d36f1ull};
+  uint64_t words_ = 0;
   uint64_t size_ = 0;
   unsigned char tail_[8] = {};
   size_t tailLen_ = 0;
