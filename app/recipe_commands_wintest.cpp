@@ -254,7 +254,9 @@ TEST_F(RecipeCommands, PreviewShowsThePagesThePrintJobDraws) {
       for (const std::string& line : PreviewBody(static_cast<int>(i))) previewedBody.push_back(line);
     labels.push_back(wintest::ItemText(d, IDC_PREVIEW_PAGE));
     previousAtFirst = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_PREVIOUS));
-    for (size_t i = 1; i < previewed.size(); ++i) PostMessageA(d, WM_COMMAND, IDC_PREVIEW_NEXT, 0);
+    // To the last page: once with Page Down on the page itself, then with the button.
+    PostMessageA(GetDlgItem(d, IDC_PREVIEW_VIEW), WM_KEYDOWN, VK_NEXT, 0);
+    for (size_t i = 2; i < previewed.size(); ++i) PostMessageA(d, WM_COMMAND, IDC_PREVIEW_NEXT, 0);
   });
   script.Do([&] {
     labels.push_back(wintest::ItemText(preview, IDC_PREVIEW_PAGE));

@@ -134,6 +134,28 @@ void Scroll(HWND view, int bar, int code, int thumb) {
   InvalidateRect(view, nullptr, FALSE);
 }
 
+// Page Up and Page Down turn the pages, as the buttons do; the arrows scroll the page.
+void OnKey(HWND view, UINT key) {
+  switch (key) {
+    case VK_PRIOR:
+      PostMessageA(GetParent(view), WM_COMMAND, IDC_PREVIEW_PREVIOUS, 0);
+      break;
+    case VK_NEXT:
+      PostMessageA(GetParent(view), WM_COMMAND, IDC_PREVIEW_NEXT, 0);
+      break;
+    case VK_UP:
+    case VK_DOWN:
+      Scroll(view, SB_VERT, key == VK_UP ? SB_LINEUP : SB_LINEDOWN, 0);
+      break;
+    case VK_LEFT:
+    case VK_RIGHT:
+      Scroll(view, SB_HORZ, key == VK_LEFT ? SB_LINEUP : SB_LINEDOWN, 0);
+      break;
+    default:
+      break;
+  }
+}
+
 LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT:
@@ -153,6 +175,14 @@ LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_MOUSEWHEEL:
       Scroll(view, SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+      return 0;
+    case WM_LBUTTONDOWN:
+      SetFocus(view);  // for the wheel and the keys
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case WM_KEYDOWN:
+      OnKey(view, static_cast<UINT>(wParam));
       return 0;
     default:
       return DefWindowProcA(view, message, wParam, lParam);
