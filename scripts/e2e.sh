@@ -601,7 +601,8 @@ mkdir -p "$OUT" "$SHOTS"
 rm -f "$SHOTS"/*.png
 START=$(date +%s)
 # The virtual screen may take a moment to answer after xvfb-run has started it.
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+display_answers() { xdotool getdisplaygeometry >/dev/null 2>&1; }
+wait_until 30 display_answers || echo "the virtual screen does not answer" >&2
 # A French keyboard, as the program's users have: é and è are keys of their own. xdotool would
 # otherwise type them by lending a spare key code the letter for a moment, and a loaded machine
 # lets Wine read that key after the moment has passed (the letter is then lost). Set before
