@@ -56,7 +56,8 @@ fresh_catalogue() {
 start_program() {  # folder
   APP_DIR=$1
   cd "$1" || fail "no folder $1"
-  "$WINE64" "$EXE" </dev/null >>"$SC_DIR/program.log" 2>&1 &
+  # Without the reader's pipes: a process that kept them open would keep the reader waiting.
+  "$WINE64" "$EXE" </dev/null >>"$SC_DIR/program.log" 2>&1 {PROBE_W}>&- {PROBE_R}<&- &
   APP_PID=$!
   echo "$APP_PID" >"$SC_DIR/program.pid"
   cd "$SC_DIR" || true
