@@ -280,13 +280,13 @@ scenario_textsize() {
 }
 
 # The pane's line pitch is above (below) a figure; ANSWER becomes "pitch width".
-pitch_above() { pitch_compare -gt "$1"; }
-pitch_below() { pitch_compare -lt "$1"; }
-pitch_compare() {  # -gt|-lt figure
-  local p w
-  read -r p w _ <<<"$(ask edit-metrics "$MAIN" "$IDC_RECIPE_TEXT")"
-  ANSWER="$p $w"
-  [ -n "$w" ] && [ "$p" "$1" "$2" ]
+pitch_above() { pane_metrics && [ "$PITCH" -gt "$1" ]; }
+pitch_below() { pane_metrics && [ "$PITCH" -lt "$1" ]; }
+pane_metrics() {
+  local w
+  read -r PITCH w _ <<<"$(ask edit-metrics "$MAIN" "$IDC_RECIPE_TEXT")"
+  ANSWER="$PITCH $w"
+  [ -n "$w" ]
 }
 
 # ---------------------------------------------------------------------------------------
