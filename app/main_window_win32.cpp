@@ -279,18 +279,22 @@ void Search(HWND window) {
   GetDlgItemTextA(window, IDC_SEARCH, text, sizeof text);
   if (text[0] == '\0') return;
   HWND list = Item(window, IDC_RECIPE_LIST);
-  // The list is in title order, and the titles that begin alike (accents and case aside) lie
-  // together in it: the first one is found by halves. The list box's own prefix search
-  // compares only letter case.
+  // A list filled from a category is in title order, and the titles that begin alike (accents
+  // and case aside) lie together in it: the first one is found by halves. A list in another
+  // order is read from the top. The list box's own prefix search compares only letter case.
   const long count = static_cast<long>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-  const long found = FirstWithFoldedPrefix(
-      count,
-      [list](long i) {
-        const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
-        const RecipeEntry* e = data == LB_ERR ? nullptr : reinterpret_cast<const RecipeEntry*>(data);
-        return e ? static_cast<const char*>(e->title) : "";
-      },
-      text);
+  const auto titleAt = [list](long i) {
+    const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+    const RecipeEntry* e = data == LB_ERR ? nullptr : reinterpret_cast<const RecipeEntry*>(data);
+    return e ? static_cast<const char*>(e->title) : "";
+  };
+  long found = -1;
+  if (RecipeListInTitleOrder(list)) {
+    found = FirstWithFoldedPrefix(count, titleAt, text);
+  } else {
+    for (long i = 0; i < count && found < 0; ++i)
+      if (HasFoldedPrefix(titleAt(i), text)) found = i;
+  }
   if (found < 0) {
     Beep(MB_ICONASTERISK);
     return;

@@ -16,6 +16,7 @@
 #include "app/main_window_wintest.h"
 #include "catalogue/recipe_table.h"
 #include "catalogue/small_catalogue_test.h"
+#include "categories/history_win32.h"
 #include "platform/modal_script_wintest.h"
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
@@ -399,6 +400,28 @@ TEST_F(MainWindow, ComingBackToTheSameCategoryKeepsTheReadersPlace) {
   EXPECT_EQ(ListSel(), 250);
   EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), top);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Recette 1250"));
+}
+
+TEST_F(MainWindow, SearchInAListInAnotherOrderFindsTheFirstLineFromTheTop) {
+  WriteCatalogue(Catalogue());
+  Open();
+  ClickTab(0);
+  // Another command may fill the list in an order of its own: here, the titles backwards.
+  HWND list = Item(IDC_RECIPE_LIST);
+  EmptyRecipeList(list, RecipeCount());
+  for (uint32_t i = RecipeCount(); i-- > 0;) AppendRecipe(list, &RecipeEntries()[i]);
+  ASSERT_EQ(Listed(), std::vector<std::string>(kAllTitles.rbegin(), kAllTitles.rend()));
+  SetDlgItemTextA(window_, IDC_SEARCH, "TARTE");
+  Pump();
+  EXPECT_EQ(ListSel(), 0);  // "Tarte aux pommes", first from the top
+  SetDlgItemTextA(window_, IDC_SEARCH, "gateau");
+  Pump();
+  EXPECT_EQ(ListSel(), 4);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("G\xE2teau basque"));
+  EXPECT_TRUE(g_beeps.empty());
+  SetDlgItemTextA(window_, IDC_SEARCH, "gateaux");
+  Pump();
+  EXPECT_EQ(g_beeps, std::vector<UINT>{MB_ICONASTERISK});
 }
 
 TEST_F(MainWindow, ARecipeAlreadyShownIsNotSetAgain) {

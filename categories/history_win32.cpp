@@ -8,6 +8,9 @@
 
 namespace {
 
+// Set on the recipe list while its lines are in table order.
+const char kTitleOrderProp[] = "SaucelinsTitleOrder";
+
 // Lists the recipes of `category`. A list box that repaints after every added line takes
 // minutes for a large catalogue, so painting is suspended while the lines go in.
 uint32_t FillFrom(CategoryTree& tree, CategoryNode category, HWND list, EmptyListOp empty,
@@ -20,6 +23,7 @@ uint32_t FillFrom(CategoryTree& tree, CategoryNode category, HWND list, EmptyLis
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   empty(list, n);
   for (RecipeEntry* entry : found) add(list, entry);
+  SetPropA(list, kTitleOrderProp, reinterpret_cast<HANDLE>(1));
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   // Turning painting back on may show a hidden window; the tab decides what is visible.
   if (!wasVisible) ShowWindow(list, SW_HIDE);
@@ -38,6 +42,7 @@ void EmptyRecipeList(HWND list, uint32_t expected) {
   // Emptying a list box sends its owner one WM_DELETEITEM per line that has item data; for a
   // whole catalogue that costs more than the emptying itself, and nobody listens. Lines whose
   // data is cleared first go without a word.
+  RemovePropA(list, kTitleOrderProp);
   const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) SendMessageA(list, LB_SETITEMDATA, i, 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
@@ -51,6 +56,8 @@ bool AppendRecipe(HWND list, RecipeEntry* entry) {
   SendMessageA(list, LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(entry));
   return true;
 }
+
+bool RecipeListInTitleOrder(HWND list) { return GetPropA(list, kTitleOrderProp) != nullptr; }
 
 void RememberCategory(HWND history, CategoryTree& tree, CategoryNode node) {
   if (!history || !node) return;

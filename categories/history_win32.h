@@ -21,6 +21,10 @@ typedef bool (*AddEntryOp)(HWND list, RecipeEntry* entry);
 // its entry as item data.
 void EmptyRecipeList(HWND list, uint32_t expected);
 bool AppendRecipe(HWND list, RecipeEntry* entry);
+// True when the list holds what ListFromTree or ListFromHistory put in it, in table (title)
+// order; emptying it with EmptyRecipeList forgets that, since whoever fills it next may list
+// recipes in another order.
+bool RecipeListInTitleOrder(HWND list);
 
 // Puts the node's path at the top of the history, or selects the entry already made for that
 // node. The history never holds more than 20 entries.
