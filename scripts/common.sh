@@ -80,6 +80,13 @@ prefix_has_printer() {
     "$WINEPREFIX/system.reg" 2>/dev/null
 }
 
+# Wine 8 as Debian packages it does not look in its own font folder (fonts-wine's
+# /usr/share/wine/fonts): without Marlett the title bars draw their buttons as "0 1 r", and
+# dialogs fall back to DejaVu Sans. A prefix's C:\windows\Fonts is searched, so they go there.
+WINE_FONTS=/usr/share/wine/fonts
+prefix_has_fonts() { [ -s "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; }
+add_fonts() { cp -f "$WINE_FONTS"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null; }
+
 make_prefix() {  # build-dir: a new prefix from nothing
   wineserver -k </dev/null >/dev/null 2>&1
   rm -rf "$WINEPREFIX"; mkdir -p "$WINEPREFIX"
@@ -115,6 +122,14 @@ wine_prefix() {  # build-dir
       return 1
     fi
     touch "$WINEPREFIX/.saucelins-ready"
+  fi
+  if ! prefix_has_fonts; then
+    add_fonts
+    prefix_has_fonts || add_fonts
+    if ! prefix_has_fonts; then
+      echo "Wine set-up failed: no marlett.ttf could be put into $WINEPREFIX/drive_c/windows/Fonts (from $WINE_FONTS, package fonts-wine)" >&2
+      return 1
+    fi
   fi
   if [ -f "$dir/setup_printer.exe" ] && ! prefix_has_printer; then
     for attempt in 1 2; do
