@@ -20,6 +20,7 @@
 #include "print/print_win32.h"
 #include "resources/resource.h"
 #include "resources/text_helpers_win32.h"
+#include "search/search_win32.h"
 #include "vlr/memo.h"
 
 namespace {
@@ -83,8 +84,8 @@ RecipeEntry* SelectedEntry(HWND window) {
 }
 
 void CreateToolbar(HWND window) {
-  // Images 12 to 15 (preview, copy, save as, help) lie beyond the count of 8 that the toolbar
-  // is told about; it cuts them out of the strip all the same.
+  // Images 12 to 16 (preview, copy, save as, help, search) lie beyond the count of 8 that the
+  // toolbar is told about; it cuts them out of the strip all the same.
   static const TBBUTTON kButtons[] = {
       {0, IDM_LARGER, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {1, IDM_SMALLER, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
@@ -97,6 +98,8 @@ void CreateToolbar(HWND window) {
       {5, IDM_RECIPES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {6, IDM_CATEGORIES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {7, IDM_EDITOR, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {16, IDM_SEARCH, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {15, IDM_HELP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       // Past the right edge of the window at its starting size, where they take no room from
@@ -150,6 +153,7 @@ void ApplyTab(HWND window) {
       if (s.categoryChanged) {
         const uint32_t n = ListFromTree(s.tree, history, Item(window, IDC_RECIPE_LIST),
                                         EmptyRecipeList, AppendRecipe);
+        SearchListReplaced();
         SetItemTextFromString(window, IDC_LISTED, IDS_LISTED, static_cast<LPARAM>(n));
       } else {
         // The same category: the list keeps its lines, selection and scroll position, and the
@@ -194,6 +198,7 @@ void OnInitDialog(HWND window) {
   CreateToolbar(window);
   SetupTabs(window);
   InitPrintDefaults(window);
+  InstallSearchKeys(window);
   PostMessageA(window, WMU_LOAD, 0, 0);
 }
 
@@ -229,6 +234,7 @@ void OnReload(HWND window) {
   EmptyRecipeList(Item(window, IDC_RECIPE_LIST), 0);
   SendMessageA(Item(window, IDC_HISTORY), CB_RESETCONTENT, 0, 0);
   EnableMemoButtons(window, false, false);
+  ForgetSearchIndex();
   ReleaseCatalogue();
   s.shown = nullptr;
   PostMessageA(window, WMU_LOAD, 0, 0);
@@ -310,6 +316,7 @@ void OpenMemo(HWND window, MemoMode mode) {
   RecipeEntry* entry = SelectedEntry(window);
   if (!entry) return;
   RunMemoDialog(window, entry, mode);
+  NoteMemoChanged(entry->recipeId);
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE), 0);
 }
 
@@ -389,11 +396,14 @@ void OnCommand(HWND window, int id, int code) {
       if (code == CBN_SELCHANGE) {
         const uint32_t n = ListFromHistory(Item(window, IDC_HISTORY), Item(window, IDC_RECIPE_LIST), s.tree);
         SetItemTextFromString(window, IDC_LISTED, IDS_LISTED, static_cast<LPARAM>(n));
+        SearchListReplaced();
         // The refilled list has no selection, so no memo command has a recipe to act on.
         EnableMemoButtons(window, false, false);
       }
       break;
     case IDC_EDITOR_OPEN:
+      // The editor reloads the table the index points into.
+      ForgetSearchIndex();
       RunCategoryEditor(window);
       PostMessageA(window, WMU_RELOAD, 0, 0);
       break;
@@ -438,6 +448,9 @@ void OnCommand(HWND window, int id, int code) {
     case IDM_HELP:
       ShowHelpContents(window);
       break;
+    case IDM_SEARCH:
+      RunSearchCommand(window);
+      break;
     default:
       // IDOK and IDCANCEL (Enter and Escape) land here: they do not close the window.
       break;
@@ -452,6 +465,8 @@ void OnClose(HWND window) {
     s.released = true;
     SetFontStep(nullptr, 0);
     EmptyRecipeList(Item(window, IDC_RECIPE_LIST), 0);
+    RemoveSearchKeys();
+    ForgetSearchIndex();
     ReleaseCatalogue();
     // The dialog class is shared by every dialog of the process: give it its icon back
     // before this one goes.
@@ -488,6 +503,7 @@ bool ShowSelectedRecipe(HWND window) {
     SetDlgItemTextA(window, IDC_RECIPE_TEXT, FetchRecipeText(entry));
     s.shown = entry;
   }
+  ShowFirstSearchMatch(Item(window, IDC_RECIPE_TEXT));
   const bool hasMemo = ReadMemo(MemoStoreName, entry->recipeId, nullptr, nullptr) == 0;
   EnableMemoButtons(window, hasMemo, !hasMemo);
   return true;

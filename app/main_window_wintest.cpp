@@ -167,12 +167,12 @@ TEST_F(MainWindow, StartsOnTheCategoryTabWithTheRootSelectedAndTheTotalShown) {
   EXPECT_TRUE(Listed().empty());
   EXPECT_TRUE(History().empty());
 
-  // Toolbar: 17 entries, memo buttons off, the rest on.
-  EXPECT_EQ(SendMessageA(Item(IDC_TOOLBAR), TB_BUTTONCOUNT, 0, 0), 17);
+  // Toolbar: 19 entries, memo buttons off, the rest on.
+  EXPECT_EQ(SendMessageA(Item(IDC_TOOLBAR), TB_BUTTONCOUNT, 0, 0), 19);
   EXPECT_FALSE(Enabled(IDM_READ_MEMO));
   EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
   for (int cmd : {IDM_LARGER, IDM_SMALLER, IDM_PRINT, IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS,
-                  IDM_RECIPES_TAB, IDM_CATEGORIES_TAB, IDM_EDITOR, IDM_HELP})
+                  IDM_RECIPES_TAB, IDM_CATEGORIES_TAB, IDM_EDITOR, IDM_SEARCH, IDM_HELP})
     EXPECT_TRUE(Enabled(cmd)) << cmd;
   HICON icon = reinterpret_cast<HICON>(SendMessageA(window_, WM_QUERYDRAGICON, 0, 0));
   EXPECT_NE(icon, nullptr);

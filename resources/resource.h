@@ -236,7 +236,7 @@
 #define IDC_SEARCH_IN_MEMOS     1103
 #define IDC_SEARCH_STATUS       1104   // what the last search gave, or why it gave nothing
 #define IDM_SEARCH              40100  // toolbar, Ctrl+F and F3; its tooltip is string 40100
-#define IDR_SEARCH_KEYS         130    // the main window's accelerators
+#define IDR_SEARCH_KEYS         131    // the main window's accelerators
 #define IDS_FOUND_PLURAL        70     // label 1013 after a search: "%d recettes trouvées"
 #define IDS_FOUND_SINGULAR      71     // zero or one
 #define IDS_SEARCH_NONE         72     // the dialog: nothing found

@@ -554,8 +554,8 @@ TEST(Pictures, ToolbarStripHasSixteenColoursAndTheButtonsImages) {
   ASSERT_NE(nullptr, info);
   EXPECT_EQ(4, info->biBitCount);
   EXPECT_EQ(15, info->biHeight);
-  // Whole 16-pixel images up to the help button's image 15.
-  EXPECT_EQ(16 * 16, info->biWidth);
+  // Whole 16-pixel images up to the search button's image 16.
+  EXPECT_EQ(17 * 16, info->biWidth);
   const auto* palette = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(info) + info->biSize);
   // The toolbar turns the silver of the system palette into the button face.
   int silver = -1;
@@ -563,7 +563,7 @@ TEST(Pictures, ToolbarStripHasSixteenColoursAndTheButtonsImages) {
     if (palette[i].rgbRed == 192 && palette[i].rgbGreen == 192 && palette[i].rgbBlue == 192) silver = i;
   ASSERT_GE(silver, 0);
   EXPECT_EQ(silver, Pixel4(info, 0, 0));
-  for (int image : {0, 1, 2, 3, 4, 5, 6, 7, 15}) {
+  for (int image : {0, 1, 2, 3, 4, 5, 6, 7, 15, 16}) {
     int drawn = 0;
     for (int y = 0; y < 15; ++y)
       for (int x = 0; x < 16; ++x) drawn += Pixel4(info, image * 16 + x, y) != silver;

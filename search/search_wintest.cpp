@@ -1,0 +1,213 @@
+// Search inside recipes in the real main window under Wine: the command and its dialog, the
+// recipe list filled with what was found, the first match selected in the text pane, and the
+// index kept in step with memos and with the catalogue reloaded after the category editor.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/main_window_wintest.h"
+#include "catalogue/recipe_table.h"
+#include "platform/file_bytes_test.h"
+#include "platform/modal_script_wintest.h"
+#include "platform/temp_folder_wintest.h"
+#include "resources/resource.h"
+#include "search/search_win32.h"
+#include "vlr/memo.h"
+
+namespace {
+
+namespace S = wintest;
+using wintest::ModalScript;
+
+constexpr DWORD kWatchdogMs = 5000;
+
+struct Recipe {
+  uint32_t id;
+  std::string title;
+  std::string text;
+};
+
+// Windows-1252 bytes, as the index and the recipe base hold them.
+const std::vector<Recipe> kRecipes = {
+    {201, "Flamiche aux poireaux", "Flamiche\r\n\r\n3 poireaux, 20 cl de cr\xE8me fra\xEE" "che.\r\n"},
+    {202, "Potage Parmentier", "Potage\r\n\r\nPommes de terre, 2 poireaux.\r\nMixez.\r\n"},
+    {203, "Tarte aux pommes", "Tarte\r\n\r\nP\xE2te bris\xE9" "e, pommes, sucre.\r\n"},
+    {204, "Velout\xE9 de potiron", "Velout\xE9\r\n\r\nPotiron, CR\xC8ME, sel.\r\n"},
+};
+
+void WriteCatalogue(const std::vector<Recipe>& recipes) {
+  std::string index, data;
+  for (const Recipe& r : recipes) {
+    const size_t start = data.size();
+    data += r.text;
+    index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
+             std::to_string(data.size()) + "\t/Plats\tGourmix.Dat\t0\r\n";
+  }
+  testfiles::Put("Gourmix.Dat", data);
+  testfiles::Put("Gourmix.Idx", index);
+}
+
+class SearchWindow : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.Enter());
+    WriteCatalogue(kRecipes);
+    Open();
+  }
+  void TearDown() override {
+    Close();
+    ReleaseCatalogue();
+  }
+  std::string Text(int id) { return S::ItemText(window_, id); }
+  std::vector<std::string> Listed() {
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char buf[256] = {};
+      SendMessageA(Item(IDC_RECIPE_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+      out.push_back(buf);
+    }
+    return out;
+  }
+  // The text selected in the text pane.
+  std::string PaneSelection() {
+    DWORD start = 0, end = 0;
+    SendMessageA(Item(IDC_RECIPE_TEXT), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return Text(IDC_RECIPE_TEXT).substr(start, end - start);
+  }
+  // The search command, with `use` acting in its dialog; false when the watchdog ended it.
+  bool SearchWith(std::function<void(HWND)> use, std::function<void()> command = {}) {
+    ModalScript script;
+    script.OnDialog({&window_}, use);
+    if (!command) command = [this] { Command(IDM_SEARCH); };
+    const bool ended = script.Run(command, kWatchdogMs);
+    Pump();
+    return ended && script.Finished();
+  }
+  // Types `words` with only the places in `scope` ticked and presses OK.
+  static std::function<void(HWND)> Ask(const std::string& words, unsigned scope) {
+    return [words, scope](HWND d) {
+      SetDlgItemTextA(d, IDC_SEARCH_WORDS, words.c_str());
+      CheckDlgButton(d, IDC_SEARCH_IN_TITLES, (scope & search::kInTitles) ? BST_CHECKED : BST_UNCHECKED);
+      CheckDlgButton(d, IDC_SEARCH_IN_TEXTS, (scope & search::kInTexts) ? BST_CHECKED : BST_UNCHECKED);
+      CheckDlgButton(d, IDC_SEARCH_IN_MEMOS, (scope & search::kInMemos) ? BST_CHECKED : BST_UNCHECKED);
+      S::Click(d, IDOK);
+    };
+  }
+
+  testfiles::TempFolder folder_{"sws"};
+};
+
+TEST_F(SearchWindow, FoundRecipesFillTheListBestFirstAndTheFirstMatchIsSelected) {
+  EXPECT_TRUE(SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, IDM_SEARCH, 0));
+  EXPECT_EQ(S::Str(IDM_SEARCH), "Rechercher dans les recettes (Ctrl+F)");
+
+  ASSERT_TRUE(SearchWith(Ask("POIREAU", search::kInEverything)));
+  EXPECT_EQ(SendMessageA(Item(IDC_TABS), TCM_GETCURSEL, 0, 0), 0);  // the recipe list's tab
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Flamiche aux poireaux", "Potage Parmentier"}));
+  EXPECT_EQ(Text(IDC_LISTED), "2 recettes trouv\xE9" "es");
+  EXPECT_EQ(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Text(IDC_RECIPE_TEXT), kRecipes[0].text);
+  EXPECT_EQ(PaneSelection(), "poireaux");
+
+  // Another line of the result: its own first match.
+  SendMessageA(Item(IDC_RECIPE_LIST), LB_SETCURSEL, 1, 0);
+  Command(IDC_RECIPE_LIST, LBN_SELCHANGE, reinterpret_cast<LPARAM>(Item(IDC_RECIPE_LIST)));
+  EXPECT_EQ(PaneSelection(), "poireaux");
+
+  // A phrase, accents and case folded, in the texts only.
+  ASSERT_TRUE(SearchWith(Ask("\"creme fraiche\"", search::kInTexts)));
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Flamiche aux poireaux"});
+  EXPECT_EQ(Text(IDC_LISTED), "1 recette trouv\xE9" "e");
+  EXPECT_EQ(PaneSelection(), "cr\xE8me fra\xEE" "che");
+
+  // Titles only: nothing is selected in a text that was not searched.
+  ASSERT_TRUE(SearchWith(Ask("potiron", search::kInTitles)));
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Velout\xE9 de potiron"});
+  EXPECT_EQ(PaneSelection(), "");
+}
+
+TEST_F(SearchWindow, NothingFoundKeepsTheDialogOpenWithCloseWordsAndTheListAsItWas) {
+  ASSERT_TRUE(SearchWith(Ask("pommes", search::kInEverything)));
+  const std::vector<std::string> before = Listed();
+  std::string status, emptyStatus, noPlaceStatus;
+  ASSERT_TRUE(SearchWith([&](HWND d) {
+    // The dialog opens on the last words.
+    EXPECT_EQ(S::ItemText(d, IDC_SEARCH_WORDS), "pommes");
+    SetDlgItemTextA(d, IDC_SEARCH_WORDS, "poiraux");
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+    status = S::ItemText(d, IDC_SEARCH_STATUS);
+    SetDlgItemTextA(d, IDC_SEARCH_WORDS, " ' - ");
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+    emptyStatus = S::ItemText(d, IDC_SEARCH_STATUS);
+    SetDlgItemTextA(d, IDC_SEARCH_WORDS, "pommes");
+    for (int id : {IDC_SEARCH_IN_TITLES, IDC_SEARCH_IN_TEXTS, IDC_SEARCH_IN_MEMOS})
+      CheckDlgButton(d, id, BST_UNCHECKED);
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+    noPlaceStatus = S::ItemText(d, IDC_SEARCH_STATUS);
+    S::Click(d, IDCANCEL);
+  }));
+  EXPECT_EQ(status, "Aucune recette trouv\xE9" "e. Vouliez-vous dire : poireaux ?");
+  EXPECT_EQ(emptyStatus, S::Str(IDS_SEARCH_NO_WORD));
+  EXPECT_EQ(noPlaceStatus, S::Str(IDS_SEARCH_NO_SCOPE));
+  EXPECT_EQ(Listed(), before);
+}
+
+TEST_F(SearchWindow, F3OpensTheSearchFromTheDialogsOwnLoop) {
+  bool opened = false;
+  ASSERT_TRUE(SearchWith(
+      [&](HWND d) {
+        opened = GetDlgItem(d, IDC_SEARCH_WORDS) != nullptr;
+        S::Click(d, IDCANCEL);
+      },
+      [this] {
+        // What the dialog manager's loop does with a key press before it dispatches it.
+        MSG msg = {Item(IDC_RECIPE_LIST), WM_KEYDOWN, VK_F3, 1, GetTickCount(), {0, 0}};
+        CallMsgFilterA(&msg, MSGF_DIALOGBOX);
+      }));
+  EXPECT_TRUE(opened);
+}
+
+TEST_F(SearchWindow, ASavedMemoIsFoundAtOnce) {
+  ASSERT_TRUE(SearchWith(Ask("tarte", search::kInTitles)));
+  ASSERT_EQ(Listed(), std::vector<std::string>{"Tarte aux pommes"});
+  // Edit mode, a text, OK: as the user saves a memo from the toolbar.
+  ModalScript memo;
+  memo.OnDialog({&window_}, [](HWND d) {
+    if (SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0) != BST_CHECKED)
+      SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_CLICK, 0, 0);
+    SetDlgItemTextA(d, IDC_MEMO_TEXT, "Avec de la cannelle de Ceylan");
+    S::Click(d, IDOK);
+  });
+  ASSERT_TRUE(memo.Run([this] { Command(IDM_NEW_MEMO); }, kWatchdogMs));
+  Pump();
+  EXPECT_EQ(ShowSearchResults(window_, "ceylan", search::kInMemos), 1u);
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Tarte aux pommes"});
+  std::remove(MemoStoreName);
+}
+
+TEST_F(SearchWindow, TheEditorsReloadBringsANewIndex) {
+  EXPECT_EQ(ShowSearchResults(window_, "potiron", search::kInEverything), 1u);
+  // While the editor is open the catalogue changes on disk; closing the editor reloads it.
+  ModalScript editor;
+  editor.OnDialog({&window_}, [](HWND d) {
+    std::vector<Recipe> more = kRecipes;
+    more.push_back({205, "Far breton", "Far\r\n\r\nPruneaux, lait, potiron confit.\r\n"});
+    WriteCatalogue(more);
+    S::Click(d, IDC_QUIT);
+  });
+  ASSERT_TRUE(editor.Run([this] { Command(IDC_EDITOR_OPEN); }, kWatchdogMs));
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 3000 && RecipeCount() != 5; Sleep(5))
+    Pump();
+  ASSERT_EQ(RecipeCount(), 5u);
+  EXPECT_EQ(ShowSearchResults(window_, "potiron", search::kInEverything), 2u);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Velout\xE9 de potiron", "Far breton"}));
+  EXPECT_EQ(ShowSearchResults(window_, "pruneaux", search::kInTexts), 1u);
+}
+
+}  // namespace
