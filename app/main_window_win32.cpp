@@ -99,11 +99,12 @@ void CreateToolbar(HWND window) {
       {6, IDM_CATEGORIES_TAB, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {7, IDM_EDITOR, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
-      {16, IDM_SEARCH, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {15, IDM_HELP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       // Past the right edge of the window at its starting size, where they take no room from
-      // the buttons above; they show as soon as the window is wider.
+      // the buttons above; they show as soon as the window is wider (Ctrl+F and F3 search
+      // at any size).
+      {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+      {16, IDM_SEARCH, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {12, IDM_PREVIEW, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {13, IDM_COPY, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},

@@ -106,6 +106,15 @@ class SearchWindow : public MainWindowTest {
 TEST_F(SearchWindow, FoundRecipesFillTheListBestFirstAndTheFirstMatchIsSelected) {
   EXPECT_TRUE(SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, IDM_SEARCH, 0));
   EXPECT_EQ(S::Str(IDM_SEARCH), "Rechercher dans les recettes (Ctrl+F)");
+  // The button shows whole once the window is wider than at its start.
+  SetWindowPos(window_, nullptr, 0, 0, 900, 500, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  RECT button = {}, client = {};
+  SendMessageA(Item(IDC_TOOLBAR), TB_GETRECT, IDM_SEARCH, reinterpret_cast<LPARAM>(&button));
+  MapWindowPoints(Item(IDC_TOOLBAR), window_, reinterpret_cast<POINT*>(&button), 2);
+  GetClientRect(window_, &client);
+  EXPECT_GT(button.right, button.left);
+  EXPECT_LE(button.right, client.right);
 
   ASSERT_TRUE(SearchWith(Ask("POIREAU", search::kInEverything)));
   EXPECT_EQ(SendMessageA(Item(IDC_TABS), TCM_GETCURSEL, 0, 0), 0);  // the recipe list's tab
