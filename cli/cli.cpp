@@ -167,6 +167,11 @@ class Cli {
   }
   static std::string Meaning(int status);
   void SayStatus(int status) { Say(IDS_CLI_STATUS, {Signed(status), Console(Meaning(status))}); }
+  // A memo write that failed: the memo dialog's words when another program holds the store.
+  void SayNotWritten(int status) {
+    if (status == kVlrBusy) Say(IDS_MEMO_BUSY);
+    else SayStatus(status);
+  }
 
   bool Load(CategoryTree& tree);
   bool TakeRecipeId(char** args, int n, int at, uint32_t* id, int* rc);
@@ -205,6 +210,7 @@ std::string Cli::Meaning(int status) {
   if (status <= kVlrBadLayout && status >= kVlrOpenFailed) {
     return Text(static_cast<unsigned>(IDS_CLI_VLR_FIRST + (kVlrBadLayout - status)));
   }
+  if (status == kVlrBusy) return Text(IDS_CLI_VLR_901);
   return Text(IDS_CLI_VLR_OTHER);
 }
 
@@ -667,8 +673,9 @@ unsigned Cli::CheckDuplicates() {
 }
 
 unsigned Cli::CheckMemoStore(bool indexLoaded) {
-  VlrStatus status;
-  VlrFile* store = VlrOpen(MemoStoreName, "rb", &status);
+  fileio::FileLock lock;
+  VlrStatus status = LockMemoStore(MemoStoreName, false, &lock);
+  VlrFile* store = status == kVlrOk ? VlrOpen(MemoStoreName, "rb", &status) : nullptr;
   if (!store) {
     if (status == kVlrOpenFailed && !fileio::Exists(MemoStoreName)) {
       Report(IDS_CLI_CHECK_NO_STORE, {});
@@ -696,6 +703,12 @@ unsigned Cli::CheckMemoStore(bool indexLoaded) {
   for (uint32_t i = 0; i < end; ++i) {
     const VlrEntry& entry = store->directory[i];
     if (!(entry.flags & vlr::kFlagInUse)) continue;
+    if (!VlrEntryInFile(store, i)) {
+      Report(IDS_CLI_CHECK_MEMO_OUTSIDE,
+             {Number(entry.key), Number(entry.offset), Signed(entry.length), Number(store->size)});
+      ++problems;
+      continue;
+    }
     VlrRecord record = {0, buffer.data(), vlr::kMaxRecordLimit};
     VlrStatus read = VlrRead(store, &record, static_cast<int32_t>(i));
     if (read != kVlrOk) {
@@ -877,7 +890,7 @@ int Cli::MemoSet(uint32_t id, const char* text) {
 
   int probe = ReadMemo(MemoStoreName, id, nullptr, nullptr);
   if (!StoreWritable(probe)) {
-    SayStatus(probe);
+    SayNotWritten(probe);
     return kCliFailed;
   }
   int status;
@@ -888,7 +901,7 @@ int Cli::MemoSet(uint32_t id, const char* text) {
     status = WriteMemo(MemoStoreName, id, lines.c_str(), 0);
   }
   if (status != kVlrOk) {
-    SayStatus(status);
+    SayNotWritten(status);
     return kCliFailed;
   }
   return kCliOk;
@@ -898,20 +911,21 @@ int Cli::MemoDelete(uint32_t id) {
   // Deleting what is not there would still rewrite the store (or create an empty one).
   int probe = ReadMemo(MemoStoreName, id, nullptr, nullptr);
   if (probe != kVlrOk) {
-    SayStatus(probe);
+    SayNotWritten(probe);
     return kCliFailed;
   }
   int status = WriteMemo(MemoStoreName, id, nullptr, 0);
   if (status != kVlrOk) {
-    SayStatus(status);
+    SayNotWritten(status);
     return kCliFailed;
   }
   return kCliOk;
 }
 
 int Cli::MemoList() {
-  VlrStatus status;
-  VlrFile* store = VlrOpen(MemoStoreName, "rb", &status);
+  fileio::FileLock lock;
+  VlrStatus status = LockMemoStore(MemoStoreName, false, &lock);
+  VlrFile* store = status == kVlrOk ? VlrOpen(MemoStoreName, "rb", &status) : nullptr;
   if (!store) {
     // No store yet: no memos, as the program sees it.
     if (status == kVlrOpenFailed && !fileio::Exists(MemoStoreName)) return kCliOk;

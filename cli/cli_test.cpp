@@ -337,9 +337,17 @@ TEST_F(CliTest, CheckReportsMemosOfNoRecipeAndUnreadableMemos) {
   Result r = Run({"check"});
   EXPECT_EQ(r.code, kCliFailed);
   EXPECT_TRUE(Has(r.out, "Gourmix.Idx : 56 recettes\n")) << r.out;
-  EXPECT_TRUE(Has(r.out, "M\xE9mo 1002 : illisible, erreur -895 : "));
+  EXPECT_TRUE(Has(r.out, "M\xE9mo 1002 : entr\xE9" "e endommag\xE9" "e (position 865, longueur 4096, "
+                         "fichier de 876 octets), son texte est perdu ; la prochaine "
+                         "r\xE9\xE9" "criture du fichier l'abandonnera\n")) << r.out;
   EXPECT_TRUE(Has(r.out, "M\xE9mo 1003 : aucune recette de ce num\xE9ro dans Gourmix.Idx\n"));
   EXPECT_EQ(Lines(r.out).back(), "Probl\xE8mes trouv\xE9s : 2.");
+
+  // The damaged entry does not stand in the way of a rewrite: it is the only memo lost.
+  ASSERT_EQ(Run({"memo", "delete", "1001"}).code, kCliOk);
+  EXPECT_EQ(Run({"memo", "list"}).out, "1003\t6\n");
+  EXPECT_EQ(Run({"memo", "set", "1002", "deux, encore"}).code, kCliOk);
+  EXPECT_EQ(Run({"memo", "get", "1002"}).out, "deux, encore");
 }
 
 TEST_F(CliTest, CheckWithoutAnIndexSaysSoAndStillLooksAtTheStore) {

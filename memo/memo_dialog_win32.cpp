@@ -111,7 +111,10 @@ void OnOk(HWND dialog) {
     if (status != 0) {
       // Closing now would throw away what the user typed: the text stays in the dialog so
       // that it can be saved again or copied elsewhere.
-      ShowStringMessage(dialog, IDS_CAPTION, IDS_MEMO_NOT_SAVED, 0, MB_OK | MB_ICONEXCLAMATION);
+      // Another program holding the store for longer than a save waits is told apart: it
+      // passes, and the same OK then works.
+      ShowStringMessage(dialog, IDS_CAPTION, status == kVlrBusy ? IDS_MEMO_BUSY : IDS_MEMO_NOT_SAVED,
+                        0, MB_OK | MB_ICONEXCLAMATION);
       return;
     }
   }

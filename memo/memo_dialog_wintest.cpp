@@ -492,6 +492,42 @@ TEST_F(MemoDialogWin, FailedSaveSaysSoAndKeepsTheTextForAnotherTry) {
   EXPECT_EQ(Stored(5), WithNul(text));
 }
 
+// Another program holds the store: the save waits a moment, says so in its own words, and
+// keeps the text, which the next OK saves once the store is free.
+TEST_F(MemoDialogWin, SaveWhileAnotherProgramHoldsTheStoreSaysSoAndKeepsTheText) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, 8, "voisin", 0), 0);
+  const std::string before = FileBytes(MemoStoreName);
+  // A lock taken through another handle holds against this process's own handles too.
+  fileio::FileLock other;
+  const std::string lockName = std::string(MemoStoreName) + kMemoLockSuffix;
+  ASSERT_EQ(other.Acquire(lockName.c_str(), fileio::FileLock::kExclusive, 0),
+            fileio::FileLock::kLocked);
+  RecipeEntry& entry = Entry(5, "Pot-au-feu");
+  DWORD start = 0, waited = 0;
+  std::string duringWait;
+  SaveOutcome out;
+  ModalScript script;
+  SaveScript(script, "nouveau", out, [&] { start = GetTickCount(); }, [&] {
+    waited = GetTickCount() - start;
+    duringWait = FileBytes(MemoStoreName);
+    other.Release();
+  });
+  script.Then([] { ADD_FAILURE() << "the second save did not close the dialog"; });
+  Run(entry, script);
+
+  EXPECT_TRUE(out.boxShown);
+  EXPECT_EQ(out.boxText,
+            "Le fichier de m\xE9mos est utilis\xE9 par un autre programme : le m\xE9mo n'a pas "
+            "\xE9t\xE9 enregistr\xE9. R\xE9" "essayez dans un instant.");
+  EXPECT_GE(waited, 1900u);
+  EXPECT_EQ(duringWait, before);
+  EXPECT_TRUE(out.keptOpen);
+  EXPECT_EQ(out.keptText, "nouveau");
+  EXPECT_EQ(script.Done(), 4u);
+  EXPECT_EQ(Stored(5), WithNul("nouveau"));
+  EXPECT_EQ(Stored(8), WithNul("voisin"));
+}
+
 // Every file operation of a save fails in turn. Whatever fails, either the save went through
 // and the dialog closed, or the user was told, the text is still there, and the store still
 // holds every memo, whole.

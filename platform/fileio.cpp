@@ -87,7 +87,9 @@ int Close(FILE* f) {
     std::fclose(f);
     return EOF;
   }
-  return std::fclose(f);
+  const bool failedBefore = std::ferror(f) != 0;
+  const int result = std::fclose(f);
+  return failedBefore ? EOF : result;
 }
 
 int Remove(const char* name) {

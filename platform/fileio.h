@@ -8,6 +8,7 @@
 #define SAUCELINS_PLATFORM_FILEIO_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace fileio {
@@ -21,6 +22,9 @@ long Tell(FILE* f);
 char* Gets(char* buf, int cap, FILE* f);
 // Flushes the stream and asks the system to put the data on disk; 0 on success.
 int Flush(FILE* f);
+// Closes the stream. EOF also when an earlier write of the stream failed without anyone
+// noticing: a flush inside a seek drops the buffered bytes it could not write, and fclose
+// would then report nothing.
 int Close(FILE* f);
 int Remove(const char* name);
 // Replaces `to` by `from` in one step: afterwards `to` is either the old file or the new one,
@@ -29,12 +33,48 @@ int ReplaceAtomically(const char* from, const char* to);
 // Renames `from` to `to` only when no file named `to` exists; 0 on success.
 int RenameNoReplace(const char* from, const char* to);
 bool Exists(const char* name);
+// Creates `name` empty, for reading and writing, only if no file of that name exists: the test
+// and the creation are one step, so two programs can never both take the same name. Null when
+// the name is taken (errno EEXIST) or the file cannot be made.
+FILE* CreateNew(const char* name);
+// Gives `to` the permission bits of `from` (POSIX; Windows has none to keep). 0 on success.
+int CopyPermissions(const char* from, const char* to);
+
+// A lock shared by readers and held by one writer at a time, between programs, on a file kept
+// for that purpose only (fcntl record locks on POSIX, LockFileEx on Windows). Released when
+// the object goes. Never counted by the fault injection below.
+class FileLock {
+ public:
+  enum Mode { kShared, kExclusive };
+  enum Result {
+    kLocked,       // held until Release
+    kBusy,         // another program held it for the whole wait
+    kUnavailable,  // no lock to take: a reader found no lock file, or the file or the
+                   // system refused a lock at all (a read-only folder, a share without locks)
+  };
+  FileLock() = default;
+  ~FileLock() { Release(); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  // Waits up to waitMs for the lock on `name`. A writer creates the file when it is missing;
+  // a reader only uses one that exists.
+  Result Acquire(const char* name, Mode mode, int waitMs);
+  void Release();
+  bool Held() const { return handle_ != kNone; }
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t handle_ = kNone;  // a descriptor, or a HANDLE
+};
 
 void* Malloc(size_t n);
 void* Calloc(size_t count, size_t size);
 void* Realloc(void* p, size_t n);
 void Free(void* p);
 char* StrDup(const char* s);
+
+// The running process's number.
+long CurrentProcessId();
 
 // errno of the last failed Open (EACCES tells "access refused" apart).
 int LastOpenErrno();

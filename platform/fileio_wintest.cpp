@@ -54,4 +54,37 @@ TEST_F(WinFileio, FlushCommitsAnOpenStream) {
   EXPECT_EQ(fileio::Close(f), 0);
 }
 
+TEST_F(WinFileio, CreateNewRefusesATakenName) {
+  Put("taken", "keep me");
+  EXPECT_EQ(fileio::CreateNew("taken"), nullptr);
+  EXPECT_EQ(Slurp("taken"), "keep me");
+  FILE* f = fileio::CreateNew("free");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(fileio::Write("new", 1, 3, f), 3u);
+  EXPECT_EQ(fileio::Close(f), 0);
+  EXPECT_EQ(Slurp("free"), "new");
+}
+
+// LockFileEx holds against every other handle, in this process as in another one.
+TEST_F(WinFileio, LockIsSharedByReadersAndHeldByOneWriter) {
+  using fileio::FileLock;
+  FileLock mine, other;
+  // A reader makes no lock file; a writer does.
+  EXPECT_EQ(mine.Acquire("store.lck", FileLock::kShared, 0), FileLock::kUnavailable);
+  ASSERT_EQ(other.Acquire("store.lck", FileLock::kExclusive, 0), FileLock::kLocked);
+  other.Release();
+  ASSERT_EQ(other.Acquire("store.lck", FileLock::kShared, 0), FileLock::kLocked);
+  EXPECT_EQ(mine.Acquire("store.lck", FileLock::kShared, 0), FileLock::kLocked);
+  mine.Release();
+  DWORD start = GetTickCount();
+  EXPECT_EQ(mine.Acquire("store.lck", FileLock::kExclusive, 300), FileLock::kBusy);
+  EXPECT_GE(GetTickCount() - start, 300u);
+  EXPECT_FALSE(mine.Held());
+  other.Release();
+  ASSERT_EQ(other.Acquire("store.lck", FileLock::kExclusive, 0), FileLock::kLocked);
+  EXPECT_EQ(mine.Acquire("store.lck", FileLock::kShared, 100), FileLock::kBusy);
+  other.Release();
+  EXPECT_EQ(mine.Acquire("store.lck", FileLock::kExclusive, 0), FileLock::kLocked);
+}
+
 }  // namespace

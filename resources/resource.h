@@ -155,6 +155,7 @@
 #define IDS_SAVE_DIALOG     115  // title of the save dialog
 #define IDS_SAVE_FILTER     116  // its file types, '|' between the parts
 #define IDS_SAVE_FAILED     117  // the file could not be written, "%s" its name
+#define IDS_MEMO_BUSY       60   // memo dialog, saucelins-cli: another program holds the store
 // The program's own help, one string per topic, shown in this order.
 #define IDS_HELP_TABS       300
 #define IDS_HELP_SEARCH     301
@@ -251,6 +252,8 @@
 #define IDS_CLI_SEARCH_NO_MEMOS 3144
 #define IDS_CLI_SEARCH_BAD_UTF8 3145
 #define IDS_CLI_SEARCH_STDIN    3146
+#define IDS_CLI_VLR_901         3100   // meaning of kVlrBusy (-901), after IDS_CLI_VLR_LAST
+#define IDS_CLI_CHECK_MEMO_OUTSIDE 3101   // a directory entry whose bytes lie outside the file
 
 // Private window messages, numbered from WM_USER (1024). In a dialog, WM_USER + 1 and + 2 are
 // also DM_SETDEFID and DM_REPOSITION: a dialog procedure that handles one returns TRUE, or the

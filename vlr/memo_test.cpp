@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -284,6 +286,49 @@ TEST_F(MemoTest, ForeignFileUnderTheStoreNameIsKept) {
   EXPECT_EQ(ReadMemo(MemoStoreName, 1, nullptr, nullptr), kVlrNotStore);
 }
 
+// A store the user made read-only for others, or for everyone, stays so once rewritten.
+TEST_F(MemoTest, ReplacedStoreKeepsItsPermissions) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, 1, "one", 0), 0);
+  std::string text = "one";
+  for (mode_t mode : {0640, 0444, 0600}) {
+    ASSERT_EQ(chmod(MemoStoreName, mode), 0);
+    const ino_t inode = Inode(MemoStoreName);
+    text += ", longer";
+    int rc = WriteMemo(MemoStoreName, 1, text.c_str(), 0);
+    if (rc != 0) continue;  // not root: a read-only store cannot be written at all
+    struct stat st;
+    ASSERT_EQ(stat(MemoStoreName, &st), 0);
+    EXPECT_NE(st.st_ino, inode) << "rewritten, not changed in place";
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
+}
+
+// Two programs started alike (here: two children of one process, whose generators start in
+// the same state) draw different temporary names. Each leaves its copy under its temporary
+// name beside a file that is not a store.
+TEST_F(MemoTest, TwoProcessesDrawDifferentTemporaryNames) {
+  std::vector<std::string> names;
+  for (const char* sub : {"a", "b"}) {
+    std::filesystem::create_directory(sub);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int rc = chdir(sub);
+      WriteAll(MemoStoreName, Bytes(10, 'z'));
+      rc = rc == 0 ? WriteMemo(MemoStoreName, 1, "text", 0) : 0;
+      _exit(rc == kVlrReplaceFailed ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (auto& e : std::filesystem::directory_iterator(sub)) {
+      if (e.path().extension() == ".tmp") names.push_back(e.path().filename().string());
+    }
+  }
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_NE(names[0], names[1]);
+}
+
 TEST_F(MemoTest, FailedReplacementKeepsTheOldStoreAndDropsTheCopy) {
   ASSERT_EQ(WriteMemo(MemoStoreName, 1, "one", 0), 0);
   ASSERT_EQ(WriteMemo(MemoStoreName, 2, "two", 0), 0);
@@ -357,9 +402,14 @@ TEST_F(MemoTest, EveryFailingCallLeavesTheOldOrTheNewStore) {
     const bool textOnly = std::string(s.name).rfind("in place", 0) == 0;
     long injected = 0;
     int tempsLeft = 0;
+    // The store as the scenario starts from, made once: every write syncs.
+    for (auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e.path());
+    for (const auto& m : s.setup) ASSERT_EQ(WriteMemo(MemoStoreName, m.first, m.second.c_str(), 0), 0);
+    const bool setupStore = vlrtest::FileExists(MemoStoreName);
+    const Bytes setupBytes = setupStore ? ReadAll(MemoStoreName) : Bytes();
     for (long failAt = 1; failAt < 10000; ++failAt) {
       for (auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e.path());
-      for (const auto& m : s.setup) ASSERT_EQ(WriteMemo(MemoStoreName, m.first, m.second.c_str(), 0), 0);
+      if (setupStore) WriteAll(MemoStoreName, setupBytes);
       const bool hadStore = vlrtest::FileExists(MemoStoreName);
       Records before;
       if (hadStore) before = Stored();

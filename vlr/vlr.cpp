@@ -184,6 +184,8 @@ VlrStatus CopyRecords(VlrFile* from, VlrFile* to, const uint32_t* dropKey, bool 
     uint32_t end = EntriesInUseRange(from);
     for (uint32_t i = 0; i < end; ++i) {
       if (!(from->directory[i].flags & vlr::kFlagInUse)) continue;
+      // A damaged entry has nothing to give; a read that fails on a sound one stops the copy.
+      if (!VlrEntryInFile(from, i)) continue;
       VlrRecord record = {0, buffer, vlr::kMaxRecordLimit};
       VlrStatus status = VlrRead(from, &record, static_cast<int32_t>(i));
       if (status != kVlrOk) return status;
@@ -315,6 +317,13 @@ int32_t VlrFind(const VlrFile* file, uint32_t key) {
   return -1;
 }
 
+bool VlrEntryInFile(const VlrFile* file, uint32_t index) {
+  if (index >= file->capacity) return false;
+  const VlrEntry& entry = file->directory[index];
+  return entry.length >= 0 &&
+         static_cast<uint64_t>(entry.offset) + static_cast<uint64_t>(entry.length) <= file->size;
+}
+
 VlrStatus VlrRead(VlrFile* file, VlrRecord* record, int32_t index) {
   if (index == -1) {
     index = VlrFind(file, record->key);
@@ -324,8 +333,7 @@ VlrStatus VlrRead(VlrFile* file, VlrRecord* record, int32_t index) {
     record->key = file->directory[index].key;
   }
   const VlrEntry& entry = file->directory[index];
-  if (entry.length < 0 ||
-      static_cast<uint64_t>(entry.offset) + static_cast<uint64_t>(entry.length) > file->size) {
+  if (!VlrEntryInFile(file, static_cast<uint32_t>(index))) {
     record->length = 0;
     return kVlrRecordRead;
   }
@@ -371,6 +379,11 @@ VlrStatus VlrWrite(VlrFile* file, VlrRecord* record, int32_t index, bool persist
   NoteExtent(file, recordEnd);
   if (!persist) return kVlrOk;
 
+  // The record is on disk before the entry that describes it is written: a power cut in
+  // between leaves the old entry, never a new length over bytes that are not the record's.
+  // Every flush is checked: a write that fails inside a seek or a close is otherwise lost
+  // without a word.
+  if (fileio::Flush(file->stream) != 0) return kVlrWriteFailed;
   if (!SeekTo(file->stream, file->dirOffset)) return kVlrNotStore;
   unsigned char countBytes[vlr::kCountSize];
   vlr::EncodeFixed32(countBytes, file->count);
@@ -382,10 +395,12 @@ VlrStatus VlrWrite(VlrFile* file, VlrRecord* record, int32_t index, bool persist
   }
   unsigned char entryBytes[vlr::kEntrySize];
   EncodeEntry(entry, entryBytes);
-  size_t written = fileio::Write(entryBytes, 1, sizeof entryBytes, file->stream);
+  if (fileio::Write(entryBytes, 1, sizeof entryBytes, file->stream) != sizeof entryBytes ||
+      fileio::Flush(file->stream) != 0) {
+    return kVlrDirectoryIo;
+  }
   // Back to just after the record, so that further records follow it.
-  SeekTo(file->stream, recordEnd);
-  return written == sizeof entryBytes ? kVlrOk : kVlrDirectoryIo;
+  return SeekTo(file->stream, recordEnd) ? kVlrOk : kVlrNotStore;
 }
 
 bool VlrCanUpdateInPlace(const VlrFile* file, int32_t index) {

@@ -42,6 +42,8 @@ constexpr VlrStatus kVlrNotStore = -898;
 constexpr VlrStatus kVlrAccessDenied = -899;
 // The file could not be opened for any other reason, for instance because it does not exist.
 constexpr VlrStatus kVlrOpenFailed = -900;
+// Another program kept the store locked for the whole wait (memo layer only).
+constexpr VlrStatus kVlrBusy = -901;
 
 // One directory entry, 16 bytes in the file (key, offset, length, flags, little-endian).
 struct VlrEntry {
@@ -96,14 +98,19 @@ VlrStatus VlrWriteDirectory(VlrFile* file);
 
 // Index of the first entry in use among 0 .. count - 1 with this key, or -1.
 int32_t VlrFind(const VlrFile* file, uint32_t key);
+// Whether entry `index` (in use or not) describes bytes that lie inside the file: a length that
+// is not negative and an end not past the file's end. A read of any other entry gives
+// kVlrRecordRead without touching the file.
+bool VlrEntryInFile(const VlrFile* file, uint32_t index);
 // Reads entry `index`, or with index -1 the entry found by record->key. record->length is cut
 // to the entry's length (a negative capacity counts as 0); with no data nothing is read from
 // the file. A damaged entry gives kVlrRecordRead with length 0 and the buffer untouched.
 VlrStatus VlrRead(VlrFile* file, VlrRecord* record, int32_t index);
 // Writes the record's bytes at the stream's position and describes them in entry `index`, or
 // with -1 in a new entry (count grows by one). The length is cut to maxRecord first, in the
-// caller's record too. With persist, the count and that one entry are written at once, after
-// the record's bytes.
+// caller's record too. With persist, the record's bytes are flushed to disk first, then the
+// count and that one entry are written and flushed: a power cut leaves the entry old or new,
+// and a new entry never points at bytes that are not there.
 VlrStatus VlrWrite(VlrFile* file, VlrRecord* record, int32_t index, bool persist);
 // Whether a write in place cannot damage the store's structure, however damaged the file:
 // the directory block lies clear of the header and the identification text, and, for an
@@ -111,7 +118,9 @@ VlrStatus VlrWrite(VlrFile* file, VlrRecord* record, int32_t index, bool persist
 // the identification text and the directory block.
 bool VlrCanUpdateInPlace(const VlrFile* file, int32_t index);
 // Copies the store `oldName` into a new file `newName`, leaving out the record of *dropKey
-// (when given) and appending `append` (when given). Without an old store, and with
+// (when given) and appending `append` (when given). Entries whose bytes lie outside the old
+// file (VlrEntryInFile) are left out too: they hold nothing that could be read, and keeping
+// them would block every rewrite for good. Without an old store, and with
 // createIfMissing, the new store is made from nothing. The new file is flushed to disk
 // before success is returned. 0 when an old store was copied, 1 when the new one was made
 // from nothing, else a negative status with the new file removed.

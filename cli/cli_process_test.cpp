@@ -1,0 +1,421 @@
+// saucelins-cli as a program of its own, as a script or a second user runs it: every system
+// call that writes (write, fsync, rename, link, unlink, close) failing in turn under the
+// preloaded fault shim, the order in which its writes reach the disk, and two of them working
+// on one folder at once.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cp1252.h"
+#include "platform/fileio.h"
+#include "platform/temp_folder_test.h"
+#include "resources/resource.h"
+#include "resources/strings.h"
+#include "vlr/memo.h"
+#include "vlr/store_fixture_test.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using testfiles::Put;
+using testfiles::Slurp;
+using vlrtest::EntryAt;
+using vlrtest::Memo;
+
+typedef std::map<uint32_t, std::string> Records;
+
+// The tool and the shim are built beside this test program.
+fs::path BuiltHere(const char* name) { return fs::read_symlink("/proc/self/exe").parent_path() / name; }
+
+fs::path SampleFolder() { return fs::path(__FILE__).parent_path().parent_path() / "sample"; }
+
+std::string MemoText(uint32_t id) { return "memo number " + std::to_string(id); }
+
+std::string Utf8Text(unsigned id) {
+  char buf[512];
+  LoadText(id, buf, sizeof buf);
+  return Cp1252ToUtf8(buf);
+}
+
+struct Outcome {
+  int code;
+  std::string err;
+  double seconds;
+};
+
+// Runs saucelins-cli -C dir args..., with `env` added to this program's environment; its
+// standard output and error go to files of `logs`.
+Outcome RunTool(const fs::path& dir, const fs::path& logs, std::vector<std::string> args,
+                const std::vector<std::string>& env = {}) {
+  args.insert(args.begin(), {BuiltHere("saucelins-cli").string(), "-C", dir.string()});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  std::vector<std::string> vars(env);
+  for (char** e = environ; *e; ++e) vars.push_back(*e);
+  std::vector<char*> envp;
+  for (std::string& v : vars) envp.push_back(&v[0]);
+  envp.push_back(nullptr);
+
+  const std::string out = (logs / "out").string(), err = (logs / "err").string();
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid;
+  Outcome o = {-1, "", 0};
+  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&files);
+  o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  o.err = Slurp(err);
+  return o;
+}
+
+class CliProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(logs_.Path().empty());
+    ASSERT_TRUE(folder_.Enter());
+    for (const char* name : {"Gourmix.Idx", "Gourmix.Dat", "Desserts.Dat"}) {
+      fs::copy_file(SampleFolder() / name, dir_ / name);
+    }
+    std::istringstream index(Slurp("Gourmix.Idx"));
+    for (std::string line; std::getline(index, line);) ids_.push_back(std::stoul(line));
+    ASSERT_GE(ids_.size(), 51u);
+  }
+
+  Outcome Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    return RunTool(dir_, logs_.Path(), args, env);
+  }
+
+  // Every file of the folder, by name, to put the folder back as it was between runs.
+  std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir_)) {
+      files[e.path().filename().string()] = Slurp(e.path().string());
+    }
+    return files;
+  }
+  void Restore(const std::map<std::string, std::string>& files) {
+    for (const auto& e : fs::directory_iterator(dir_)) fs::remove(e.path());
+    for (const auto& f : files) Put(f.first, f.second);
+  }
+
+  // How many calls of each kind a run makes, and whether the armed failure happened.
+  std::map<std::string, long> ShimReport() {
+    std::map<std::string, long> counts;
+    std::istringstream in(Slurp((fs::path(logs_.Path()) / "report").string()));
+    std::string kind;
+    for (long n; in >> kind >> n;) counts[kind] = n;
+    return counts;
+  }
+  std::vector<std::string> ShimEnv(const std::string& fail = "") {
+    std::vector<std::string> env = {"LD_PRELOAD=" + BuiltHere("libfault_shim.so").string(),
+                                    "FAULT_SHIM_REPORT=" + logs_.Path() + "/report"};
+    if (!fail.empty()) env.push_back("FAULT_SHIM_FAIL=" + fail);
+    return env;
+  }
+
+  testfiles::TempFolder folder_{"cli_process"};
+  testfiles::TempFolder logs_{"cli_process_logs"};
+  const fs::path dir_ = folder_.Path();
+  std::vector<uint32_t> ids_;  // the sample's recipe numbers, in index order
+};
+
+const char* const kKinds[] = {"write", "sync", "rename", "link", "unlink", "close"};
+
+// In place, a shorter record can be on disk while its entry still has the old length: the
+// memo then reads as the new text, its NUL, and the old text's tail, which nothing shows.
+std::string AsShown(const std::string& record) { return record.substr(0, record.find('\0')); }
+
+bool SameMemos(const Records& a, const Records& b, bool textOnly) {
+  if (a.size() != b.size()) return false;
+  for (const auto& kv : a) {
+    auto it = b.find(kv.first);
+    if (it == b.end()) return false;
+    if (textOnly ? AsShown(kv.second) != AsShown(it->second) : kv.second != it->second) return false;
+  }
+  return true;
+}
+
+struct MemoScenario {
+  std::string name;
+  size_t memosBefore;             // the first n recipes have MemoText memos
+  std::vector<std::string> args;  // the command
+  uint32_t id;
+  const char* text;  // the memo afterwards; null when deleted
+  bool inPlace;
+};
+
+TEST_F(CliProcessTest, EveryFailingSystemCallOfAMemoCommandLeavesTheOldOrTheNewStore) {
+  const std::string id0 = std::to_string(ids_[0]), id1 = std::to_string(ids_[1]),
+                    id2 = std::to_string(ids_[2]), id50 = std::to_string(ids_[50]);
+  const std::string longer = MemoText(ids_[1]) + ", now a good deal longer";
+  const MemoScenario scenarios[] = {
+      {"first memo", 0, {"memo", "set", id0, "abc"}, ids_[0], "abc", false},
+      {"add", 2, {"memo", "set", id2, "gamma"}, ids_[2], "gamma", false},
+      {"replace in place", 2, {"memo", "set", id0, "short"}, ids_[0], "short", true},
+      {"replace longer", 2, {"memo", "set", id1, longer}, ids_[1], longer.c_str(), false},
+      {"delete", 2, {"memo", "delete", id0}, ids_[0], nullptr, false},
+      {"add to a full directory", 50, {"memo", "set", id50, "one too many"}, ids_[50],
+       "one too many", false},
+  };
+  long total = 0;
+  for (const MemoScenario& s : scenarios) {
+    SCOPED_TRACE(s.name);
+    for (const auto& e : fs::directory_iterator(dir_)) {
+      if (e.path().filename().string().rfind("Gourmix.mem", 0) == 0) fs::remove(e.path());
+    }
+    for (size_t i = 0; i < s.memosBefore; ++i) {
+      ASSERT_EQ(WriteMemo(MemoStoreName, ids_[i], MemoText(ids_[i]).c_str(), 0), 0);
+    }
+    const auto pristine = Snapshot();
+    const bool hadStore = vlrtest::FileExists(MemoStoreName);
+    Records before, expected;
+    bool opened = false;
+    if (hadStore) before = vlrtest::StoredRecords(MemoStoreName, &opened);
+    expected = before;
+    if (s.text) expected[s.id] = Memo(s.text);
+    else expected.erase(s.id);
+
+    // A run without a fault counts the calls, and must do the job.
+    Outcome clean = Run(s.args, ShimEnv());
+    ASSERT_EQ(clean.code, 0) << clean.err;
+    ASSERT_EQ(vlrtest::StoredRecords(MemoStoreName, &opened), expected);
+    const std::map<std::string, long> counts = ShimReport();
+
+    long failing = 0, told = 0, temps = 0;
+    for (const char* kind : kKinds) {
+      const long calls = counts.count(kind) ? counts.at(kind) : 0;
+      for (long n = 1; n <= calls; ++n) {
+        SCOPED_TRACE(std::string(kind) + " call " + std::to_string(n));
+        Restore(pristine);
+        const Outcome o = Run(s.args, ShimEnv(std::string(kind) + ":" + std::to_string(n)));
+        ASSERT_EQ(ShimReport()["fired"], 1) << "the run made fewer calls than the clean one";
+        ++failing;
+
+        const Records now = vlrtest::StoredRecords(MemoStoreName, &opened);
+        if (!opened) {
+          // Only a store that was not there may be missing, and then not even as a fragment.
+          EXPECT_FALSE(hadStore) << "store lost";
+          EXPECT_FALSE(vlrtest::FileExists(MemoStoreName)) << "store unreadable";
+        }
+        const bool asBefore = SameMemos(now, before, false);
+        const bool asAfter = opened && SameMemos(now, expected, s.inPlace);
+        EXPECT_TRUE(asBefore || asAfter) << "neither the old memos nor the new ones";
+        if (o.code == 0) {
+          EXPECT_TRUE(opened && SameMemos(now, expected, false)) << "success reported, memo not stored";
+        } else {
+          ++told;
+          EXPECT_NE(o.err, "") << "a failure must be said";
+        }
+        // A temporary file left behind holds a whole store.
+        for (const auto& e : fs::directory_iterator(dir_)) {
+          if (e.path().extension() != ".tmp") continue;
+          ++temps;
+          bool whole = false;
+          vlrtest::StoredRecords(e.path().c_str(), &whole);
+          EXPECT_TRUE(whole) << "partial temporary file " << e.path();
+        }
+      }
+    }
+    std::printf("[ syscalls ] %-24s %3ld failing calls, %3ld reported as failures, %ld temporary "
+                "files kept\n", s.name.c_str(), failing, told, temps);
+    EXPECT_GT(failing, 5);
+    total += failing;
+  }
+  std::printf("[ syscalls ] memo commands: %ld failing calls checked\n", total);
+}
+
+TEST_F(CliProcessTest, EveryFailingSystemCallOfAResaveLeavesTheOldOrTheNewIndex) {
+  // A comment line that a save drops, so that the old and the new index differ.
+  Put("Gourmix.Idx", "# notes de l'auteur\r\n" + Slurp("Gourmix.Idx"));
+  ASSERT_EQ(WriteMemo(MemoStoreName, ids_[0], "abc", 0), 0);
+  const auto pristine = Snapshot();
+  const std::string oldIndex = pristine.at("Gourmix.Idx");
+  const std::string memos = pristine.at(MemoStoreName);
+
+  ASSERT_EQ(Run({"list"}).code, 0);
+  const std::string listed = Slurp(logs_.Path() + "/out");
+  Outcome clean = Run({"resave"}, ShimEnv());
+  ASSERT_EQ(clean.code, 0) << clean.err;
+  const std::string newIndex = Slurp("Gourmix.Idx");
+  ASSERT_NE(newIndex, oldIndex);
+  const std::map<std::string, long> counts = ShimReport();
+
+  long failing = 0;
+  for (const char* kind : kKinds) {
+    const long calls = counts.count(kind) ? counts.at(kind) : 0;
+    for (long n = 1; n <= calls; ++n) {
+      SCOPED_TRACE(std::string(kind) + " call " + std::to_string(n));
+      Restore(pristine);
+      const Outcome o = Run({"resave"}, ShimEnv(std::string(kind) + ":" + std::to_string(n)));
+      ASSERT_EQ(ShimReport()["fired"], 1);
+      ++failing;
+      const std::string index = Slurp("Gourmix.Idx", "<missing>");
+      EXPECT_TRUE(index == oldIndex || index == newIndex) << "index neither old nor new";
+      if (o.code == 0) EXPECT_EQ(index, newIndex) << "success reported, index not saved";
+      else EXPECT_NE(o.err, "");
+      EXPECT_EQ(Slurp(MemoStoreName), memos);
+      ASSERT_EQ(Run({"list"}).code, 0);
+      EXPECT_EQ(Slurp(logs_.Path() + "/out"), listed) << "the catalogue reads differently";
+    }
+  }
+  std::printf("[ syscalls ] resave: %ld failing calls checked\n", failing);
+  EXPECT_GT(failing, 5);
+}
+
+// The order of the writes as they reach the disk: a record is synced before the directory
+// entry that describes it is written, so a power cut leaves the entry old or new, never a new
+// length over old bytes.
+TEST_F(CliProcessTest, RecordReachesTheDiskBeforeItsEntry) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, ids_[0], MemoText(ids_[0]).c_str(), 0), 0);
+  const std::string trace = logs_.Path() + "/trace";
+  struct Case {
+    const char* name;
+    uint32_t id;
+    const char* text;
+    uint32_t entry;
+  } cases[] = {{"in place", ids_[0], "short", 0}, {"append", ids_[1], "new memo", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(trace);
+    std::vector<std::string> env = ShimEnv();
+    env.push_back("FAULT_SHIM_TRACE=" + trace);
+    ASSERT_EQ(Run({"memo", "set", std::to_string(c.id), c.text}, env).code, 0);
+
+    // The store's writes and syncs, in order: the record's write, a sync, the entry's write
+    // (with or after the count's), a sync.
+    std::istringstream lines(Slurp(trace));
+    std::vector<std::string> events;
+    for (std::string what, name; lines >> what >> name;) {
+      long long offset = 0;
+      size_t length = 0;
+      if (what == "write") lines >> offset >> length;
+      if (name != MemoStoreName) continue;
+      if (what == "sync") {
+        events.push_back("sync");
+      } else {
+        const long long entry = EntryAt(c.entry);
+        const bool directory = offset < entry + 16 && offset + static_cast<long long>(length) > 58;
+        events.push_back(directory ? "directory" : "record");
+      }
+    }
+    std::vector<std::string> merged;
+    for (const std::string& e : events) {
+      if (merged.empty() || merged.back() != e) merged.push_back(e);
+    }
+    EXPECT_EQ(merged, (std::vector<std::string>{"record", "sync", "directory", "sync"}))
+        << testing::PrintToString(events);
+  }
+}
+
+// ---- two programs on one folder ----
+
+TEST_F(CliProcessTest, AWriterWaitsAboutTwoSecondsForAHeldStoreThenSaysSo) {
+  ASSERT_EQ(WriteMemo(MemoStoreName, ids_[0], "abc", 0), 0);
+  const std::string store = Slurp(MemoStoreName);
+  const std::string lockName = std::string(MemoStoreName) + kMemoLockSuffix;
+  const std::string busy = Utf8Text(IDS_MEMO_BUSY);
+  for (fileio::FileLock::Mode held : {fileio::FileLock::kExclusive, fileio::FileLock::kShared}) {
+    SCOPED_TRACE(held == fileio::FileLock::kShared ? "a reader holds it" : "a writer holds it");
+    fileio::FileLock lock;
+    ASSERT_EQ(lock.Acquire(lockName.c_str(), held, 0), fileio::FileLock::kLocked);
+    for (const std::vector<std::string>& write :
+         {std::vector<std::string>{"memo", "set", std::to_string(ids_[0]), "a"},
+          {"memo", "delete", std::to_string(ids_[0])}}) {
+      const Outcome o = Run(write);
+      EXPECT_EQ(o.code, 1);
+      EXPECT_EQ(o.err, busy + "\n");
+      EXPECT_GE(o.seconds, 1.9);
+      EXPECT_LT(o.seconds, 8.0);
+      EXPECT_EQ(Slurp(MemoStoreName), store);
+    }
+    // Readers share the store with a reader only.
+    const Outcome read = Run({"memo", "get", std::to_string(ids_[0])});
+    if (held == fileio::FileLock::kShared) {
+      EXPECT_EQ(read.code, 0) << read.err;
+      EXPECT_LT(read.seconds, 1.5);
+    } else {
+      EXPECT_EQ(read.code, 1);
+      EXPECT_NE(read.err.find(Utf8Text(IDS_CLI_VLR_901)), std::string::npos) << read.err;
+    }
+  }
+  // Let go, and the same write goes through at once.
+  const Outcome o = Run({"memo", "set", std::to_string(ids_[1]), "another memo"});
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_LT(o.seconds, 1.5);
+}
+
+// Two tools writing memos of different recipes at once: appends, rewrites of a full
+// directory and replacements in place, interleaved as the system pleases. Not one is lost.
+TEST_F(CliProcessTest, TwoToolsWritingAtOnceLoseNoMemo) {
+  const size_t recipes = 50;  // the 50th fills the first directory, the next ones rewrite
+  const char* const rounds[] = {"r1 %u", "second round for %u, longer than the first", "r3 %u"};
+  auto text = [&](int round, uint32_t id) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, rounds[round], id);
+    return std::string(buf);
+  };
+  testfiles::TempFolder logsA{"cli_process_a"}, logsB{"cli_process_b"};
+  const std::string logs[2] = {logsA.Path(), logsB.Path()};
+  pid_t children[2];
+  for (int side = 0; side < 2; ++side) {
+    children[side] = fork();
+    ASSERT_GE(children[side], 0);
+    if (children[side] == 0) {
+      int failures = 0;
+      for (int round = 0; round < 3; ++round) {
+        for (size_t i = static_cast<size_t>(side); i < recipes; i += 2) {
+          const Outcome o = RunTool(dir_, logs[side],
+                                    {"memo", "set", std::to_string(ids_[i]), text(round, ids_[i])});
+          if (o.code != 0) ++failures;
+        }
+      }
+      std::_Exit(failures > 100 ? 100 : failures);
+    }
+  }
+  int failures = 0;
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    failures += WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+  }
+  EXPECT_EQ(failures, 0) << "writes reported as failed";
+  bool opened = false;
+  const Records stored = vlrtest::StoredRecords(MemoStoreName, &opened);
+  ASSERT_TRUE(opened);
+  Records expected;
+  for (size_t i = 0; i < recipes; ++i) expected[ids_[i]] = Memo(text(2, ids_[i]));
+  size_t lost = 0;
+  for (const auto& kv : expected) {
+    auto it = stored.find(kv.first);
+    if (it == stored.end() || AsShown(it->second) != AsShown(kv.second)) ++lost;
+  }
+  std::printf("[ two tools] %zu memo writes by two processes at once, %zu lost\n", 3 * recipes, lost);
+  EXPECT_EQ(lost, 0u);
+  EXPECT_EQ(stored.size(), recipes);
+}
+
+}  // namespace
