@@ -302,6 +302,30 @@ FILE* fdopen(int fd, const char* mode) {
   return Wrap(fd, mode);
 }
 
+static int IsWrapped(FILE* f) {
+  for (int i = 0; i < kMaxStreams; ++i) {
+    if (g_streams[i].stream == f) return 1;
+  }
+  return 0;
+}
+
+/* glibc (2.36) moves a cookie stream to the wrong place on a seek from the current position
+ * that follows a write: it takes the written bytes off the offset once too often. A seek from
+ * the start to the position ftell gives is the same move, with the same flush, on any stream. */
+int fseeko64(FILE* f, off64_t offset, int whence) {
+  static int (*real)(FILE*, off64_t, int);
+  if (!real) real = (int (*)(FILE*, off64_t, int))dlsym(RTLD_NEXT, "fseeko64");
+  if (whence == SEEK_CUR && IsWrapped(f)) {
+    off64_t here = ftello64(f);
+    if (here < 0) return -1;
+    return real(f, here + offset, SEEK_SET);
+  }
+  return real(f, offset, whence);
+}
+
+int fseeko(FILE* f, off_t offset, int whence) { return fseeko64(f, offset, whence); }
+int fseek(FILE* f, long offset, int whence) { return fseeko64(f, offset, whence); }
+
 /* A cookie stream has no descriptor of its own; the program's fsync(fileno(f)) needs it. */
 int fileno(FILE* f) {
   for (int i = 0; i < kMaxStreams; ++i) {
