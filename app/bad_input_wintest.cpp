@@ -354,10 +354,15 @@ TEST_F(BadInput, MemoStoreOfRandomBytesIsNeverOverwritten) {
   EXPECT_EQ(Slurp("Gourmix.mem"), foreign) << "the foreign file was written over";
 
   // The new store was written whole beside it, under its temporary name, for the user to
-  // recover; nothing else appeared.
+  // recover; nothing else appeared but the store's lock file, empty.
   int temporary = 0;
+  const std::string lockName = std::string(MemoStoreName) + kMemoLockSuffix;
   for (const auto& f : Folder()) {
     if (f.first == "Gourmix.Idx" || f.first == "Gourmix.Dat" || f.first == "Gourmix.mem") continue;
+    if (f.first == lockName) {
+      EXPECT_EQ(f.second, "");
+      continue;
+    }
     EXPECT_EQ(f.first.rfind("vlr", 0), 0u) << f.first;
     char memo[64] = {};
     int32_t length = sizeof memo;

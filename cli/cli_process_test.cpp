@@ -346,6 +346,7 @@ TEST_F(CliProcessTest, AWriterWaitsAboutTwoSecondsForAHeldStoreThenSaysSo) {
          {std::vector<std::string>{"memo", "set", std::to_string(ids_[0]), "a"},
           {"memo", "delete", std::to_string(ids_[0])}}) {
       const Outcome o = Run(write);
+      std::printf("[ lock     ] %s refused after %.2f s\n", write[1].c_str(), o.seconds);
       EXPECT_EQ(o.code, 1);
       EXPECT_EQ(o.err, busy + "\n");
       EXPECT_GE(o.seconds, 1.9);
