@@ -96,10 +96,11 @@ class CliProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(logs_.Path().empty());
-    ASSERT_TRUE(folder_.Enter());
+    // Before entering the folder: the sample's path may be relative to the build folder.
     for (const char* name : {"Gourmix.Idx", "Gourmix.Dat", "Desserts.Dat"}) {
       fs::copy_file(SampleFolder() / name, dir_ / name);
     }
+    ASSERT_TRUE(folder_.Enter());
     std::istringstream index(Slurp("Gourmix.Idx"));
     for (std::string line; std::getline(index, line);) ids_.push_back(std::stoul(line));
     ASSERT_GE(ids_.size(), 51u);

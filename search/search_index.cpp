@@ -8,6 +8,7 @@
 #include "platform/fileio.h"
 #include "search/recipe_texts.h"
 #include "search/words.h"
+#include "vlr/memo.h"
 #include "vlr/vlr_format.h"
 
 namespace search {
@@ -114,7 +115,10 @@ size_t Bytes(const std::vector<T>& v) {
 
 VlrStatus MemoWords::Load(const char* store) {
   Clear();
-  VlrStatus status = kVlrOk;
+  // Read as any memo operation reads: never while another program is writing the store.
+  fileio::FileLock lock;
+  VlrStatus status = LockMemoStore(store, false, &lock);
+  if (status != kVlrOk) return status;
   VlrFile* file = VlrOpen(store, "rb", &status);
   if (!file) return status == kVlrOpenFailed && !fileio::Exists(store) ? kVlrOk : status;
   std::vector<char> buffer(static_cast<size_t>(vlr::kMaxRecordLimit));
@@ -122,6 +126,7 @@ VlrStatus MemoWords::Load(const char* store) {
   for (uint32_t i = 0; i < end && status == kVlrOk; ++i) {
     const VlrEntry& entry = file->directory[i];
     if (!(entry.flags & vlr::kFlagInUse) || texts_.count(entry.key)) continue;
+    if (!VlrEntryInFile(file, i)) continue;  // a damaged entry: nothing there to search
     VlrRecord record = {0, buffer.data(), vlr::kMaxRecordLimit};
     status = VlrRead(file, &record, static_cast<int32_t>(i));
     if (status == kVlrOk) Set(entry.key, buffer.data(), static_cast<size_t>(record.length));
