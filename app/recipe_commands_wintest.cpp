@@ -411,7 +411,8 @@ TEST_F(RecipeCommands, SaveAsWritesWindows1252WithCrLfOrSaysItFailed) {
   EXPECT_NE(box.text.find("n'a pas pu \xEAtre enregistr\xE9"), std::string::npos) << box.text;
   EXPECT_NE(box.text.find(nowhere), std::string::npos) << box.text;
   EXPECT_EQ(testfiles::FilesIn(folder_.Path()),
-            (std::set<std::string>{"Gourmix.Dat", "Gourmix.Idx", "Gourmix.mem", "sauce.txt"}));
+            (std::set<std::string>{"Gourmix.Dat", "Gourmix.Idx", "Gourmix.mem", "Gourmix.mem.lck",
+                                   "sauce.txt"}));
   DeleteFileA(path.c_str());
 }
 
