@@ -203,7 +203,7 @@ TEST_F(RecipeTableTest, ManyTitlesSortAsOnePlainSortWouldSortThem) {
   // ligatures only, for the sort to go many bytes deep; repeated titles keep file order.
   const char* const starts[] = {"Tarte ", "tarte ", "T\xE2rte ", "Tarte-", "TARTE "};
   const char* const middles[] = {"aux pommes ", "aux p\xF4mmes ", "au citron ", "\xE0 l'oignon ",
-                                 "aux oeufs ", "aux \x9C" "ufs ", "Tatin "};
+                                 "aux oeufs ", "aux \x9C\x75\x66s ", "Tatin "};
   const char* const ends[] = {"", "n\xB0 1", "N\xB0 1", "n\xB0 2", "fondante", "fondant\xE9"};
   std::string index;
   std::vector<std::pair<std::string, uint32_t>> lines;
