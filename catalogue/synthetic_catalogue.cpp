@@ -1,5 +1,6 @@
 #include "catalogue/synthetic_catalogue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <utility>
@@ -123,6 +124,14 @@ const char* const kTips[] = {
     "Conseil : un vin blanc sec de Loire l'accompagne \340 merveille.",
 };
 
+// Syllables of the made-up words of the cooks' notes. Search needs what real recipes have: a
+// vocabulary of thousands of words, a few of them everywhere and most of them rare.
+const char* const kOnsets[] = {"b", "br", "c", "ch", "cr", "d", "f", "fl", "g", "gr", "j",
+                               "l", "m", "n", "p", "pl", "r", "s", "t", "tr", "v"};
+const char* const kVowels[] = {"a", "e", "i", "o", "u", "ou", "ai", "\351", "\350", "eau", "an", "on"};
+const char* const kCodas[] = {"", "", "", "l", "r", "s", "n", "t"};
+constexpr uint32_t kLexiconWords = 4000;
+
 template <typename T, size_t N>
 constexpr uint32_t CountOf(const T (&)[N]) {
   return static_cast<uint32_t>(N);
@@ -159,6 +168,45 @@ class Rng {
 
 // Independent streams drawn from the one seed.
 enum Stream : uint64_t { kTreeStream = 1, kSpreadStream, kShuffleStream, kRecipeStream };
+
+// Word k of the lexicon: two or three syllables drawn from k alone.
+std::string LexiconWord(uint32_t k) {
+  Rng rng(Mix(0x5EA4C4, k));
+  std::string w;
+  const uint32_t syllables = 2 + rng.Below(2);
+  for (uint32_t s = 0; s < syllables; ++s) {
+    w += rng.Pick(kOnsets);
+    w += rng.Pick(kVowels);
+  }
+  w += rng.Pick(kCodas);
+  return w;
+}
+
+// The lexicon and, for drawing from it by Zipf's law (word k weighs 1 / (k + 1)), the running
+// sums of the weights.
+struct Lexicon {
+  std::vector<std::string> words;
+  std::vector<double> cumulative;
+  Lexicon() {
+    double sum = 0;
+    for (uint32_t k = 0; k < kLexiconWords; ++k) {
+      words.push_back(LexiconWord(k));
+      sum += 1.0 / (k + 1);
+      cumulative.push_back(sum);
+    }
+  }
+  const std::string& Draw(Rng& rng) const {
+    const double u = static_cast<double>(rng.Next() >> 11) / 9007199254740992.0 * cumulative.back();
+    const size_t k = static_cast<size_t>(
+        std::upper_bound(cumulative.begin(), cumulative.end(), u) - cumulative.begin());
+    return words[k < words.size() ? k : words.size() - 1];
+  }
+};
+
+const Lexicon& TheLexicon() {
+  static const Lexicon lexicon;
+  return lexicon;
+}
 
 void AppendNumber(std::string* out, uint64_t value) {
   char digits[24];
@@ -338,6 +386,14 @@ void AppendRecipeText(Rng& rng, const std::string& title, std::string* out) {
     *out += "\r\n";
     AppendLine(out, rng.Pick(kTips));
   }
+  // The cook's own words, drawn last so that everything above stays as it was.
+  *out += "\r\nNotes : ";
+  const uint32_t words = 5 + rng.Below(16);
+  for (uint32_t i = 0; i < words; ++i) {
+    if (i > 0) *out += ' ';
+    *out += TheLexicon().Draw(rng);
+  }
+  *out += ".\r\n";
 }
 
 SyntheticStatus Generate(const SyntheticOptions& options, Sink& index, Sink& data,

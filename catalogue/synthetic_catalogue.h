@@ -2,7 +2,8 @@
 //
 // The output is what the program reads: an index in the format of "Gourmix.Idx" (8 TAB-separated
 // columns, CR LF line ends) and one recipe base "Gourmix.Dat" whose slices are recipe texts in
-// Windows-1252 (title line, ingredients, method; CR LF line ends, a few hundred bytes each).
+// Windows-1252 (title line, ingredients, method, a line of notes in words drawn by Zipf's law
+// from a lexicon of 4,000; CR LF line ends, a few hundred bytes each).
 // Everything follows from the options and the seed: the same options give the same bytes on
 // every platform (the generator has its own random numbers and never iterates a hash table).
 #ifndef SAUCELINS_CATALOGUE_SYNTHETIC_CATALOGUE_H

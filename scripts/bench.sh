@@ -76,6 +76,31 @@ cli_list_bench() {
   rm -rf "$dir"
 }
 
+# saucelins-cli search WORD (load, search, print) against grep -c -i WORD over the same recipe
+# base, five runs each, in this run.
+cli_search_bench() {
+  local n=$1 word=poireaux dir=$OUT/cli-search-catalogue log=cli_search.log i t cli=() grp=()
+  echo "== $log" >&2
+  rm -rf "$dir"
+  if ! "$BUILD_ROOT/native/gencat" --recipes "$n" --categories $((n / 100 > 10 ? n / 100 : 10)) \
+       --out "$dir" >"$OUT/$log" 2>&1; then
+    echo "$log 1" >>"$OUT/status"; return
+  fi
+  for i in 1 2 3 4 5; do
+    t=$(microseconds "$BUILD_ROOT/native/saucelins-cli" -C "$dir" search "$word") ||
+      { echo "$log 1" >>"$OUT/status"; return; }
+    cli+=("$t")
+    t=$(microseconds grep -c -i "$word" "$dir/Gourmix.Dat") || { echo "$log 1" >>"$OUT/status"; return; }
+    grp+=("$t")
+  done
+  printf 'BENCH\tsaucelins-cli search %s vs grep -c -i %s (LANG=%s)\t%s\t5\t%s\t%s\t3x\tms\n' \
+    "$word" "$word" "${LANG:-C}" "$n" \
+    "$(printf '%s\n' "${cli[@]}" | median | awk '{ printf "%.3f", $1 / 1000 }')" \
+    "$(printf '%s\n' "${grp[@]}" | median | awk '{ printf "%.3f", $1 / 1000 }')" >>"$OUT/$log"
+  echo "$log 0" >>"$OUT/status"
+  rm -rf "$dir"
+}
+
 # Builds and runs every benchmark; leaves their logs, the status of each and figures.tsv in OUT.
 run_benchmarks() {
   mkdir -p "$OUT"
@@ -121,6 +146,7 @@ run_benchmarks() {
   done
 
   if [ $TINY = 1 ]; then cli_list_bench 2000; else cli_list_bench 100000; fi
+  if [ $TINY = 1 ]; then cli_search_bench 2000; else cli_search_bench 100000; fi
 
   if [ ${#windows[@]} -gt 0 ]; then
     wine_prefix "$BUILD_ROOT/win64" >&2

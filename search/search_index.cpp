@@ -188,6 +188,87 @@ size_t MemoWords::MemoryBytes() const {
   return bytes;
 }
 
+// ---- folded texts ----
+
+namespace {
+
+
+// A text folded in one pass: each word folded, a NUL before every word and after the last, so
+// that "a word begins with p" is "the bytes hold NUL p".
+struct FoldedText {
+  std::vector<char> bytes;
+  size_t size = 0;
+  uint32_t words = 0;
+  void Fill(const char* s, size_t n) {
+    if (bytes.size() < 2 * n + 2) bytes.resize(2 * n + 2);
+    char* out = bytes.data();
+    *out++ = '\0';
+    words = 0;
+    bool inWord = false;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t len = kFoldTable.length[p[i]];
+      if (len == 0) {
+        if (inWord) *out++ = '\0';
+        inWord = false;
+        continue;
+      }
+      if (!inWord) ++words;
+      inWord = true;
+      *out++ = kFoldTable.folded[p[i]][0];
+      if (len == 2) *out++ = kFoldTable.folded[p[i]][1];
+    }
+    if (inWord) *out++ = '\0';
+    size = static_cast<size_t>(out - bytes.data());
+  }
+  // needle: NUL and the folded prefix (at least one letter); from: a NUL of the bytes.
+  const char* Find(const std::string& needle, const char* from) const {
+    // The first letter is rarer than the NULs: look for it, then check around it.
+    const char* end = bytes.data() + size;
+    const size_t rest = needle.size() - 1;
+    for (const char* at = from + 1; at + rest <= end;) {
+      at = static_cast<const char*>(std::memchr(at, needle[1], static_cast<size_t>(end - at)));
+      if (!at || at + rest > end) return nullptr;
+      if (at[-1] == '\0' && std::memcmp(at, needle.data() + 1, rest) == 0) return at - 1;
+      ++at;
+    }
+    return nullptr;
+  }
+  bool Holds(const std::string& needle) const { return Find(needle, bytes.data()) != nullptr; }
+  // Places where the words begin with needles[0], needles[1]... in a row.
+  uint32_t CountPhrase(const std::vector<std::string>& needles) const {
+    uint32_t c = 0;
+    const char* end = bytes.data() + size;
+    for (const char* at = bytes.data(); (at = Find(needles[0], at)) != nullptr;) {
+      const char* word = at;  // the NUL before a word
+      size_t j = 0;
+      while (j < needles.size()) {
+        const std::string& n = needles[j];
+        if (static_cast<size_t>(end - word) < n.size() ||
+            std::memcmp(word, n.data(), n.size()) != 0) {
+          break;
+        }
+        ++j;
+        if (j == needles.size()) break;
+        word = static_cast<const char*>(std::memchr(word + 1, '\0', static_cast<size_t>(end - word - 1)));
+        if (!word) break;
+      }
+      c += j == needles.size() ? 1 : 0;
+      // On to the next word.
+      at = static_cast<const char*>(std::memchr(at + 1, '\0', static_cast<size_t>(end - at - 1)));
+      if (!at) break;
+    }
+    return c;
+  }
+  uint32_t CountWords(const std::string& needle) const {
+    uint32_t c = 0;
+    for (const char* at = bytes.data(); (at = Find(needle, at)) != nullptr; at += needle.size()) ++c;
+    return c;
+  }
+};
+
+}  // namespace
+
 // ---- the index ----
 
 void SearchIndex::Clear() {
@@ -401,6 +482,7 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
   std::vector<uint32_t> candidates;
   std::vector<uint32_t> touched, other;
   SliceReader reader;
+  FoldedText folded;
   for (size_t k = 0; k < query.terms.size(); ++k) {
     const QueryTerm& term = query.terms[k];
     const uint32_t epoch = ++epoch_;
@@ -408,6 +490,8 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
     uint32_t inText =
         Collect(term.words[0], scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
     const bool phrase = term.words.size() > 1;
+    std::vector<std::string> needles;
+    for (const std::string& w : term.words) needles.push_back('\0' + w);
     if (phrase) {
       // A candidate keeps the fields that hold every word of the phrase; the order is checked
       // on the words themselves below.
@@ -420,7 +504,7 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
       inText = 0;
       for (uint32_t o : touched) inText += (mask_[o] & kTextBit) ? 1 : 0;
       // Ordinals follow the recipe bases: in their order, the texts are read front to back.
-      if (k == 0) std::sort(touched.begin(), touched.end());
+      std::sort(k == 0 ? touched.begin() : candidates.begin(), k == 0 ? touched.end() : candidates.end());
     }
     // Phrases are checked on the words themselves, only for recipes still in the running.
     auto matches = [&](uint32_t o) {
@@ -434,7 +518,8 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
       size_t n = 0;
       const char* text = (mask_[o] & kTextBit) ? reader.Text(e, &n) : nullptr;
       if (text) {
-        tf_[o] = CountMatches(term, text, n);
+        folded.Fill(text, n);
+        tf_[o] = folded.CountPhrase(needles);
         if (tf_[o]) found |= kTextBit;
       }
       if (mask_[o] & kMemoBit) {
@@ -574,89 +659,6 @@ std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope
 
 // ---- one query without an index ----
 
-namespace {
-
-// The folded words of one field, back to back.
-struct FieldWords {
-  std::string chars;
-  std::vector<uint32_t> start;  // one more than words
-  void Fill(const char* s, size_t n) {
-    chars.clear();
-    start.clear();
-    std::string folded;
-    ForEachWord(s, n, folded, [&](const std::string& w, size_t, size_t) {
-      start.push_back(static_cast<uint32_t>(chars.size()));
-      chars += w;
-      return true;
-    });
-    start.push_back(static_cast<uint32_t>(chars.size()));
-  }
-  size_t Count() const { return start.size() - 1; }
-  bool Begins(size_t i, const std::string& p) const {
-    return HasPrefix(chars.data() + start[i], start[i + 1] - start[i], p);
-  }
-  uint32_t Matches(const QueryTerm& t) const {
-    const size_t k = t.words.size();
-    uint32_t c = 0;
-    for (size_t i = 0; i + k <= Count(); ++i) {
-      size_t j = 0;
-      while (j < k && Begins(i + j, t.words[j])) ++j;
-      c += j == k ? 1 : 0;
-    }
-    return c;
-  }
-};
-
-// A text folded in one pass: each word folded, a NUL before every word and after the last, so
-// that "a word begins with p" is "the bytes hold NUL p".
-struct FoldedText {
-  std::vector<char> bytes;
-  size_t size = 0;
-  uint32_t words = 0;
-  void Fill(const char* s, size_t n) {
-    if (bytes.size() < 2 * n + 2) bytes.resize(2 * n + 2);
-    char* out = bytes.data();
-    *out++ = '\0';
-    words = 0;
-    bool inWord = false;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
-    for (size_t i = 0; i < n; ++i) {
-      const uint8_t len = kFoldTable.length[p[i]];
-      if (len == 0) {
-        if (inWord) *out++ = '\0';
-        inWord = false;
-        continue;
-      }
-      if (!inWord) ++words;
-      inWord = true;
-      *out++ = kFoldTable.folded[p[i]][0];
-      if (len == 2) *out++ = kFoldTable.folded[p[i]][1];
-    }
-    if (inWord) *out++ = '\0';
-    size = static_cast<size_t>(out - bytes.data());
-  }
-  // needle: NUL and the folded prefix (at least one letter); from: a NUL of the bytes.
-  const char* Find(const std::string& needle, const char* from) const {
-    // The first letter is rarer than the NULs: look for it, then check around it.
-    const char* end = bytes.data() + size;
-    const size_t rest = needle.size() - 1;
-    for (const char* at = from + 1; at + rest <= end;) {
-      at = static_cast<const char*>(std::memchr(at, needle[1], static_cast<size_t>(end - at)));
-      if (!at || at + rest > end) return nullptr;
-      if (at[-1] == '\0' && std::memcmp(at, needle.data() + 1, rest) == 0) return at - 1;
-      ++at;
-    }
-    return nullptr;
-  }
-  bool Holds(const std::string& needle) const { return Find(needle, bytes.data()) != nullptr; }
-  uint32_t CountWords(const std::string& needle) const {
-    uint32_t c = 0;
-    for (const char* at = bytes.data(); (at = Find(needle, at)) != nullptr; at += needle.size()) ++c;
-    return c;
-  }
-};
-
-}  // namespace
 
 std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const MemoWords& memos,
                             const Query& query, unsigned scope) {
@@ -678,7 +680,7 @@ std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const Me
   std::vector<uint32_t> inText(terms, 0);
   uint64_t totalWords = 0;
   FoldedText folded;
-  FieldWords title, textWords, memo;
+  FoldedText title, memo;
   std::vector<uint8_t> every(terms);
   std::vector<uint32_t> tf(terms);
 
@@ -696,32 +698,32 @@ std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const Me
           if (all) ++inText[k];
         }
         const RecipeEntry& e = entries[entry];
-        bool titleFilled = false, textFilled = false, memoFilled = false;
+        bool titleFilled = false, memoFilled = false;
         const std::string* m = (scope & kMemoBit) ? memos.Text(e.recipeId) : nullptr;
+        // Folded text holds a field's words: "in it" is what the index's postings say.
+        auto holds = [&](const FoldedText& f, size_t k) {
+          return query.terms[k].words.size() == 1 ? f.Holds(needles[k][0])
+                                                  : f.CountPhrase(needles[k]) > 0;
+        };
         uint32_t titleTerms = 0;
         for (size_t k = 0; k < terms; ++k) {
           const QueryTerm& term = query.terms[k];
           tf[k] = 0;
           if ((scope & kTextBit) && every[k]) {
-            if (term.words.size() == 1) {
-              tf[k] = folded.CountWords(needles[k][0]);
-            } else {
-              if (!textFilled) textWords.Fill(s ? s : "", s ? n : 0);
-              textFilled = true;
-              tf[k] = textWords.Matches(term);
-            }
+            tf[k] = term.words.size() == 1 ? folded.CountWords(needles[k][0])
+                                            : folded.CountPhrase(needles[k]);
           }
           bool inTitle = false;
           if (scope & kTitleBit) {
             if (!titleFilled) title.Fill(e.title ? e.title : "", e.title ? std::strlen(e.title) : 0);
             titleFilled = true;
-            inTitle = title.Matches(term) > 0;
+            inTitle = holds(title, k);
           }
           bool inMemo = false;
           if (m && !inTitle && tf[k] == 0) {
             if (!memoFilled) memo.Fill(m->data(), m->size());
             memoFilled = true;
-            inMemo = memo.Matches(term) > 0;
+            inMemo = holds(memo, k);
           }
           if (!inTitle && tf[k] == 0 && !inMemo) return;
           titleTerms += inTitle ? 1 : 0;
