@@ -39,12 +39,14 @@ inline bool HasPrefix(const char* word, size_t n, const std::string& prefix) {
   return n >= prefix.size() && std::memcmp(word, prefix.data(), prefix.size()) == 0;
 }
 
-// One term's share of a recipe's score. n: recipes whose text holds the term; total: recipes;
-// words: the recipe's text words; average: text words per recipe.
-double Bm25(uint32_t tf, uint32_t n, uint32_t total, uint32_t words, double average) {
+// BM25: a term's weight, from n, the recipes whose text holds it, of total recipes.
+double Idf(uint32_t n, uint32_t total) { return std::log(1.0 + (total - n + 0.5) / (n + 0.5)); }
+
+// One term's share of a recipe's score: its weight, tf occurrences in a text of `words` words
+// when the texts have `average` words.
+double Bm25(double idf, uint32_t tf, uint32_t words, double average) {
   constexpr double k1 = 1.2;
   constexpr double b = 0.75;
-  const double idf = std::log(1.0 + (total - n + 0.5) / (n + 0.5));
   const double norm = k1 * (1.0 - b + b * words / average);
   return idf * tf * (k1 + 1.0) / (tf + norm);
 }
@@ -529,6 +531,7 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
       mask_[o] = found;
       return found != 0;
     };
+    const double idf = Idf(inText, count_);
     std::vector<uint32_t> next;
     const std::vector<uint32_t>& from = k == 0 ? touched : candidates;
     for (uint32_t o : from) {
@@ -538,7 +541,7 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
         score_[o] = 0;
       }
       if (mask_[o] & kTitleBit) ++titleTerms_[o];
-      if (mask_[o] & kTextBit) score_[o] += Bm25(tf_[o], inText, count_, length_[o], average);
+      if (mask_[o] & kTextBit) score_[o] += Bm25(idf, tf_[o], length_[o], average);
       next.push_back(o);
     }
     candidates.swap(next);
@@ -734,10 +737,12 @@ std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const Me
 
   const double average = AverageWords(totalWords, count);
   hits.reserve(found.size());
+  std::vector<double> idf(terms);
+  for (size_t k = 0; k < terms; ++k) idf[k] = Idf(inText[k], count);
   for (const Found& f : found) {
     double score = 0;
     for (size_t k = 0; k < terms; ++k) {
-      if (f.tf[k]) score += Bm25(f.tf[k], inText[k], count, f.words, average);
+      if (f.tf[k]) score += Bm25(idf[k], f.tf[k], f.words, average);
     }
     hits.push_back(Hit{f.entry, f.titleTerms, score});
   }
