@@ -31,6 +31,18 @@ PlacedRect PlaceRow(const LayoutRow& row, int32_t outerWidth, int32_t outerHeigh
   return r;
 }
 
+int32_t StartWidth(int32_t toolbarWidth, int32_t frameWidth, int32_t maxWidth) {
+  // The text pane, and the toolbar with it, moves right by a fifth of the growth: the width
+  // is found by trying each in turn, which also keeps the layout's rounding.
+  const LayoutRow& pane = LayoutTable[kTextPaneRow];
+  int32_t width = MinTrackSize.width;
+  while (width < maxWidth &&
+         PlaceRow(pane, width, MinTrackSize.height).x + toolbarWidth > width - frameWidth) {
+    ++width;
+  }
+  return width;
+}
+
 const LayoutRow* FindLayoutRow(int32_t controlId) {
   for (const LayoutRow& row : LayoutTable) {
     if (row.id == controlId) return &row;

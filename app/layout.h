@@ -27,12 +27,18 @@ extern const LayoutRow LayoutTable[kLayoutRowCount];
 // The row of the recipe text pane: the toolbar is placed right after it, at its x.
 constexpr int kTextPaneRow = 6;
 
-// Smallest outer size of the main window, also its size when it is created.
+// Smallest outer size of the main window; the window starts this tall, and at least this wide.
 struct OuterSize {
   int32_t width, height;
 };
 constexpr OuterSize MinTrackSize = {489, 265};
 constexpr int32_t kStartX = 50, kStartY = 40;
+
+// The outer width the window starts at: the narrowest, from the minimum up, at which a toolbar
+// whose buttons take `toolbarWidth` pixels, placed at the text pane's x, ends inside a client
+// area `frameWidth` pixels narrower than the window. Never wider than `maxWidth` (the room on
+// the screen), unless that is below the minimum.
+int32_t StartWidth(int32_t toolbarWidth, int32_t frameWidth, int32_t maxWidth);
 
 struct PlacedRect {
   int32_t x, y, width, height;

@@ -55,6 +55,25 @@ TEST(Layout, RemaindersAreDropped) {
   ExpectRect(At(1001, 489, 265 + 3), 235, 33, 240, 177, 1001);
 }
 
+TEST(Layout, StartWidthFitsTheToolbarWithinTheScreen) {
+  struct Case {
+    int32_t toolbar, frame, max, width;
+  } const cases[] = {
+      {246, 8, 2000, 489},  // ends on the client area's last pixel at the minimum
+      {247, 8, 2000, 490},  // a pixel more: the pane moves right by nothing at first
+      // 144 pixels of growth move the toolbar 28 to the right: 263 + 362 = 633 - 8.
+      {362, 8, 2000, 633},
+      {362, 16, 2000, 643},
+      {362, 8, 600, 600},  // as wide as the screen allows
+      {362, 8, 300, 489},  // never below the minimum
+      {0, 8, 2000, 489},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StartWidth(c.toolbar, c.frame, c.max), c.width)
+        << c.toolbar << " " << c.frame << " " << c.max;
+  }
+}
+
 TEST(Layout, TabMasksMatchTheVisibleControlsOfEachTab) {
   const std::set<int> expected[3] = {
       {1018, 1017, 1000, 1001, 1012, 1013, 1011, 1004, 1005, 1031},

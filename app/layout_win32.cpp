@@ -1,5 +1,7 @@
 #include "app/layout_win32.h"
 
+#include <commctrl.h>
+
 #include "app/layout.h"
 #include "platform/unique_handle_win32.h"
 #include "resources/resource.h"
@@ -31,11 +33,41 @@ int ScreenDpi(HWND window) {
   return dpi;
 }
 
+// Wide enough for the whole toolbar, as far as the screen's work area allows, measured on the
+// toolbar itself: its buttons, their pictures and the frame depend on the system.
+int32_t MeasuredStartWidth(HWND window) {
+  HWND toolbar = GetDlgItem(window, IDC_TOOLBAR);
+  const LRESULT count = toolbar ? SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0) : 0;
+  RECT last = {};
+  if (count <= 0 || !SendMessageA(toolbar, TB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last))) {
+    return MinTrackSize.width;
+  }
+  // From the toolbar's left edge, where the layout places it, to the last button's right edge.
+  RECT bar;
+  GetWindowRect(toolbar, &bar);
+  POINT end = {last.right, 0};
+  ClientToScreen(toolbar, &end);
+  const int32_t toolbarWidth = end.x - bar.left;
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  const int32_t frameWidth = (outer.right - outer.left) - (client.right - client.left);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  int32_t maxWidth = GetSystemMetrics(SM_CXMAXIMIZED);
+  if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+    maxWidth = monitor.rcWork.right - kStartX;
+  }
+  return StartWidth(toolbarWidth, frameWidth, maxWidth);
+}
+
 }  // namespace
 
 void LayoutControls(HWND window, bool initialPlacement) {
   if (initialPlacement) {
+    // The frame is measured at the minimum size, then the window takes its starting width.
     MoveWindow(window, kStartX, kStartY, MinTrackSize.width, MinTrackSize.height, FALSE);
+    MoveWindow(window, kStartX, kStartY, MeasuredStartWidth(window), MinTrackSize.height, FALSE);
   }
   RECT outer;
   GetWindowRect(window, &outer);

@@ -100,9 +100,8 @@ void CreateToolbar(HWND window) {
       {7, IDM_EDITOR, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {15, IDM_HELP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-      // Past the right edge of the window at its starting size, where they take no room from
-      // the buttons above; they show as soon as the window is wider (Ctrl+F and F3 search
-      // at any size).
+      // The window starts wide enough for these too; a window shrunk below that cuts them
+      // first (Ctrl+F and F3 search at any size).
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
       {16, IDM_SEARCH, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
       {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},

@@ -591,8 +591,13 @@ TEST_F(MainWindow, LayoutFollowsTheWindowSizeFromTheMinimum) {
   GetWindowRect(window_, &outer);
   EXPECT_EQ(outer.left, 50);
   EXPECT_EQ(outer.top, 40);
-  EXPECT_EQ(outer.right - outer.left, 489);
+  EXPECT_GE(outer.right - outer.left, 489);
   EXPECT_EQ(outer.bottom - outer.top, 265);
+  // The user may still shrink it to the minimum, where every control has its base rectangle.
+  SetWindowPos(window_, nullptr, 0, 0, 489, 265, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump();
+  GetWindowRect(window_, &outer);
+  EXPECT_EQ(outer.right - outer.left, 489);
   for (const LayoutRow& row : LayoutTable) ExpectPlaced(row.id, row.x, row.y, row.width, row.height);
   RECT bar = ClientRect(Item(IDC_TOOLBAR));
   EXPECT_EQ(bar.left, 235);
@@ -623,6 +628,46 @@ TEST_F(MainWindow, LayoutFollowsTheWindowSizeFromTheMinimum) {
   EXPECT_EQ(mm.ptMinTrackSize.y, 265);
   EXPECT_EQ(mm.ptMaxTrackSize.x, 1234);
   EXPECT_EQ(mm.ptMaxTrackSize.y, 987);
+}
+
+TEST_F(MainWindow, EveryToolbarButtonShowsWholeAtTheStartingSize) {
+  WriteCatalogue(Catalogue());
+  Open();
+  HWND bar = Item(IDC_TOOLBAR);
+  RECT client, barRect;
+  GetClientRect(window_, &client);
+  GetClientRect(bar, &barRect);
+  MapWindowPoints(bar, window_, reinterpret_cast<POINT*>(&barRect), 2);
+  const int count = static_cast<int>(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+  int buttons = 0;
+  for (int i = 0; i < count; ++i) {
+    TBBUTTON button = {};
+    ASSERT_TRUE(SendMessageA(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)));
+    if (button.fsStyle & TBSTYLE_SEP) continue;
+    ++buttons;
+    RECT r = {};
+    ASSERT_TRUE(SendMessageA(bar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)));
+    MapWindowPoints(bar, window_, reinterpret_cast<POINT*>(&r), 2);
+    // Inside the window's client area, and inside the toolbar, which clips its own buttons.
+    EXPECT_GE(r.left, client.left) << button.idCommand;
+    EXPECT_LE(r.right, client.right) << button.idCommand;
+    EXPECT_LE(r.bottom, client.bottom) << button.idCommand;
+    EXPECT_GE(r.left, barRect.left) << button.idCommand;
+    EXPECT_LE(r.right, barRect.right) << button.idCommand;
+    EXPECT_LE(r.bottom, barRect.bottom) << button.idCommand;
+  }
+  EXPECT_EQ(buttons, 13);
+  // No wider than needed: one pixel less and the last button would be cut.
+  RECT outer;
+  GetWindowRect(window_, &outer);
+  SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left - 1, outer.bottom - outer.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump();
+  GetClientRect(window_, &client);
+  RECT last = {};
+  SendMessageA(bar, TB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last));
+  MapWindowPoints(bar, window_, reinterpret_cast<POINT*>(&last), 2);
+  EXPECT_GT(last.right, client.right);
 }
 
 LOGFONTA FontOf(HWND control) {

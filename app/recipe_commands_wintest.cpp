@@ -518,8 +518,8 @@ TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
 TEST_F(RecipeCommands, ToolbarButtonsHaveFrenchTooltipsAndNeedARecipe) {
   WriteCatalogueWith("x");
   Open();
-  // At the starting size every button that was there before stays whole in the window; a
-  // wider window shows the new ones too.
+  // Help, the last of the first buttons, stays whole in the window, and so does the last
+  // button in a wider window.
   auto rightEdge = [&](int command) {
     RECT r = {};
     SendMessageA(Item(IDC_TOOLBAR), TB_GETRECT, command, reinterpret_cast<LPARAM>(&r));

@@ -81,7 +81,8 @@ DIALOG_CLASS="#32770"
 for n in IDC_TABS IDC_HISTORY IDC_TREE IDC_RECIPE_LIST IDC_RECIPE_TEXT IDC_SEARCH IDC_SEARCH_LABEL \
          IDC_TOTAL IDC_LISTED IDC_QUIT IDC_TOOLBAR IDC_MEMO_TEXT IDC_MEMO_EDIT IDC_EDITOR_TREE \
          IDC_EDITOR_LIST IDC_EDITOR_SAVE IDC_EDITOR_CREATE IDC_EDITOR_STATUS IDM_LARGER IDM_SMALLER \
-         IDM_READ_MEMO IDM_NEW_MEMO IDM_PRINT IDM_RECIPES_TAB IDM_CATEGORIES_TAB IDM_EDITOR; do
+         IDM_READ_MEMO IDM_NEW_MEMO IDM_PRINT IDM_RECIPES_TAB IDM_CATEGORIES_TAB IDM_EDITOR \
+         IDM_SEARCH IDM_HELP IDM_SAVE_AS; do
   v=$(rc_id "$n")
   [ -n "$v" ] || { echo "FAIL all: $n is not in resources/resource.h"; exit 1; }
   printf -v "$n" '%s' "$v"
@@ -161,7 +162,17 @@ pane_painted() { greater "$(control_ink "$MAIN" "$IDC_RECIPE_TEXT")" 0.005; }
 # category tab with the help text in the pane and the total count below.
 scenario_start() {
   start_on_sample
-  answer_is "50 40 489 265" rect "$MAIN" - || fail "the window is at x y w h $ANSWER, not 50 40 489 265"
+  # At least the minimum size, wide enough for the whole toolbar and no wider than the screen.
+  local x y w h
+  read -r x y w h <<<"$(ask rect "$MAIN" -)"
+  [ "$x $y $h" = "50 40 265" ] && [ "$w" -ge 489 ] && [ "$((x + w))" -le "${SCREEN%%x*}" ] ||
+    fail "the window is at x y w h $x $y $w $h, not at 50 40, 265 high, from 489 wide to the screen's edge"
+  local bx by id
+  for id in $IDM_LARGER $IDM_SEARCH $IDM_HELP $IDM_SAVE_AS; do
+    read -r bx by <<<"$(ask tb-point "$MAIN" "$IDC_TOOLBAR" "$id")"
+    [ -n "$bx" ] && [ "$bx" -lt "$((x + w))" ] && [ "$by" -lt "$((y + h))" ] ||
+      fail "toolbar button $id is not inside the window (its middle is at '$bx $by')"
+  done
   wait_answer $SOON $TAB_CATEGORIES tab-sel "$MAIN" "$IDC_TABS" || fail "the current tab is $ANSWER, not the categories"
   # The tree holds every category, with the root alone at the top and its categories under it.
   local categories; categories=$(cli tree | wc -l)
