@@ -165,6 +165,7 @@ scenario_start() {
   # At least the minimum size, wide enough for the whole toolbar and no wider than the screen.
   local x y w h
   read -r x y w h <<<"$(ask rect "$MAIN" -)"
+  note "the window starts at x y w h $x $y $w $h"
   [ "$x $y $h" = "50 40 265" ] && [ "$w" -ge 489 ] && [ "$((x + w))" -le "${SCREEN%%x*}" ] ||
     fail "the window is at x y w h $x $y $w $h, not at 50 40, 265 high, from 489 wide to the screen's edge"
   local bx by id
