@@ -201,26 +201,28 @@ struct FoldedText {
   std::vector<char> bytes;
   size_t size = 0;
   uint32_t words = 0;
+  // Without a branch per byte: every byte writes its two folded characters (two NULs for a
+  // separator) and the output moves on by the letter's length, or for a separator by one when
+  // it ends a word (keeping one NUL) and by none otherwise.
   void Fill(const char* s, size_t n) {
-    if (bytes.size() < 2 * n + 2) bytes.resize(2 * n + 2);
+    if (bytes.size() < 2 * n + 3) bytes.resize(2 * n + 3);
     char* out = bytes.data();
     *out++ = '\0';
-    words = 0;
-    bool inWord = false;
+    uint32_t starts = 0;
+    uint32_t inWord = 0;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
     for (size_t i = 0; i < n; ++i) {
-      const uint8_t len = kFoldTable.length[p[i]];
-      if (len == 0) {
-        if (inWord) *out++ = '\0';
-        inWord = false;
-        continue;
-      }
-      if (!inWord) ++words;
-      inWord = true;
-      *out++ = kFoldTable.folded[p[i]][0];
-      if (len == 2) *out++ = kFoldTable.folded[p[i]][1];
+      const unsigned char b = p[i];
+      const uint32_t len = kFoldTable.length[b];
+      const uint32_t isWord = len != 0;
+      out[0] = kFoldTable.folded[b][0];
+      out[1] = kFoldTable.folded[b][1];
+      out += isWord ? len : inWord;
+      starts += isWord & (inWord ^ 1u);
+      inWord = isWord;
     }
     if (inWord) *out++ = '\0';
+    words = starts;
     size = static_cast<size_t>(out - bytes.data());
   }
   // needle: NUL and the folded prefix (at least one letter); from: a NUL of the bytes.
