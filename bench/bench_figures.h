@@ -63,6 +63,18 @@ inline double CpuMs() {
 #endif
 }
 
+// The catalogue size a program runs on: 100,000 recipes, 2,000 with --tiny, or N with
+// --recipes N (the last given wins).
+inline uint32_t RecipesArg(int argc, char** argv, uint32_t whole = 100000) {
+  uint32_t recipes = whole;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--tiny")) recipes = 2000;
+    else if (!std::strcmp(argv[i], "--recipes") && i + 1 < argc)
+      recipes = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+  }
+  return recipes;
+}
+
 // One figure line; a negative baseline means there is none. Flushed at once, so the lines of
 // a program that dies later are not lost.
 inline void Figure(const char* name, uint64_t size, size_t runs, double median, double baseline,

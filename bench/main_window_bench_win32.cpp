@@ -18,6 +18,7 @@
 
 #include "app/main_window_win32.h"
 #include "bench/bench_figures.h"
+#include "bench/bench_win32.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/recipe_table.h"
 #include "catalogue/synthetic_catalogue.h"
@@ -27,25 +28,9 @@
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double CpuNow() {
-  FILETIME c, e, k, u;
-  GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
-  ULARGE_INTEGER a, b;
-  a.LowPart = k.dwLowDateTime; a.HighPart = k.dwHighDateTime;
-  b.LowPart = u.dwLowDateTime; b.HighPart = u.dwHighDateTime;
-  return static_cast<double>(a.QuadPart + b.QuadPart) / 10000.0;
-}
+using bench::Now;
+using bench::Pump;
+using bench::Silent;
 
 struct Stats {
   std::vector<double> ms;   // wall clock
@@ -72,22 +57,11 @@ double Time(const std::function<void()>& f) {
 }
 
 void Stats::Measure(const std::function<void()>& f) {
-  const double c0 = CpuNow(), t0 = Now();
+  const double c0 = bench::CpuMs(), t0 = Now();
   f();
   ms.push_back(Now() - t0);
-  cpu.push_back(CpuNow() - c0);
+  cpu.push_back(bench::CpuMs() - c0);
 }
-
-void Pump(HWND dialog) {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (IsDialogMessageA(dialog, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-BOOL WINAPI Silent(UINT) { return TRUE; }
 
 // Pseudo-random and repeatable, so two runs pick the same recipes.
 uint32_t g_seed = 12345;
@@ -163,12 +137,11 @@ int main(int argc, char** argv) {
   InitCommonControls();
   SetBeepForTests(Silent);
 
-  char tmp[MAX_PATH], dir[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  GetTempFileNameA(tmp, "smb", 0, dir);
-  DeleteFileA(dir);
-  CreateDirectoryA(dir, nullptr);
-  SetCurrentDirectoryA(dir);
+  char dir[MAX_PATH];
+  if (!bench::EnterTempFolder("smb", dir)) {
+    std::fprintf(stderr, "cannot make a temporary folder\n");
+    return 1;
+  }
 
   SyntheticOptions options;
   options.recipes = recipes;
@@ -362,7 +335,6 @@ int main(int argc, char** argv) {
   DestroyWindow(window);
   Pump(nullptr);
   for (const char* f : {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem"}) DeleteFileA(f);
-  SetCurrentDirectoryA(tmp);
-  RemoveDirectoryA(dir);
+  bench::LeaveTempFolder(dir);
   return 0;
 }

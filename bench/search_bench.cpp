@@ -15,12 +15,7 @@
 #include "catalogue/synthetic_catalogue.h"
 
 int main(int argc, char** argv) {
-  uint32_t recipes = 100000;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--tiny")) recipes = 2000;
-    else if (!std::strcmp(argv[i], "--recipes") && i + 1 < argc)
-      recipes = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-  }
+  const uint32_t recipes = bench::RecipesArg(argc, argv);
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("search_bench." + std::to_string(recipes));
   fs::remove_all(dir);

@@ -15,43 +15,23 @@
 
 #include "app/main_window_win32.h"
 #include "bench/bench_figures.h"
+#include "bench/bench_win32.h"
 #include "bench/search_figures.h"
 #include "catalogue/recipe_table.h"
 #include "catalogue/synthetic_catalogue.h"
 #include "resources/resource.h"
 #include "search/search_win32.h"
 
-namespace {
-
-void Pump(HWND dialog) {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (IsDialogMessageA(dialog, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-BOOL WINAPI Silent(UINT) { return TRUE; }
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  uint32_t recipes = 100000;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--tiny")) recipes = 2000;
-    else if (!std::strcmp(argv[i], "--recipes") && i + 1 < argc)
-      recipes = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-  }
+  const uint32_t recipes = bench::RecipesArg(argc, argv);
   SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
   InitCommonControls();
-  SetBeepForTests(Silent);
-  char tmp[MAX_PATH], dir[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  GetTempFileNameA(tmp, "ssb", 0, dir);
-  DeleteFileA(dir);
-  CreateDirectoryA(dir, nullptr);
-  SetCurrentDirectoryA(dir);
+  SetBeepForTests(bench::Silent);
+  char dir[MAX_PATH];
+  if (!bench::EnterTempFolder("ssb", dir)) {
+    std::fprintf(stderr, "cannot make a temporary folder\n");
+    return 1;
+  }
   SyntheticSummary summary;
   if (WriteSyntheticCatalogue(bench::LoadCatalogueOptions(recipes, SyntheticOrder::Grouped), ".",
                               &summary) != SyntheticStatus::Ok) {
@@ -67,10 +47,10 @@ int main(int argc, char** argv) {
   ShowWindow(window, SW_SHOW);
   const auto t0 = bench::Clock::now();
   while (RecipeCount() != recipes && bench::Ms(bench::Clock::now() - t0) < 120000) {
-    Pump(window);
+    bench::Pump(window);
     Sleep(1);
   }
-  Pump(window);
+  bench::Pump(window);
   if (RecipeCount() != recipes) {
     std::fprintf(stderr, "loaded %u recipes instead of %u\n", RecipeCount(), recipes);
     return 1;
@@ -87,14 +67,14 @@ int main(int argc, char** argv) {
   // Enter in the dialog: the search, the list filled, the first recipe shown with its match
   // selected. The window's own index is made by the first search, outside the timing.
   ShowSearchResults(window, "poireaux", search::kInEverything);
-  Pump(window);
+  bench::Pump(window);
   const char* const kQueries[] = {"tarte pommes", "poireaux", "gratin navets", "\"au four\" gratin"};
   std::vector<double> times;
   for (int run = 0; run < 5; ++run) {
     for (const char* q : kQueries) {
       const auto t = bench::Clock::now();
       const uint32_t found = ShowSearchResults(window, q, search::kInEverything);
-      Pump(window);
+      bench::Pump(window);
       times.push_back(bench::Ms(bench::Clock::now() - t));
       if (run == 0) std::printf("  Enter to list, %-24s %6u found %9.3f ms\n", q, found, times.back());
     }
@@ -102,7 +82,7 @@ int main(int argc, char** argv) {
   bench::Figure("search: Enter to the recipe list filled, first recipe shown (Wine)", recipes,
                 times.size(), bench::Median(times), -1, "100");
   DestroyWindow(window);
-  Pump(nullptr);
+  bench::Pump(nullptr);
   ReleaseCatalogue();
   return 0;
 }

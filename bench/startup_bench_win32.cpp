@@ -19,21 +19,13 @@
 #include <vector>
 
 #include "bench/bench_figures.h"
+#include "bench/bench_win32.h"
 #include "catalogue/synthetic_catalogue.h"
 #include "resources/resource.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
+using bench::Now;
 
 std::string Text(UINT id) {
   char buf[256] = {};
