@@ -82,6 +82,14 @@ inline void EnterWorkFolder(const char* target) {
   Check(chdir(folder.c_str()) == 0, target, "cannot enter the temporary folder");
 }
 
+// What every catalogue target does before its first input: the arguments made absolute, then
+// its own working folder entered. Returns what LLVMFuzzerInitialize returns.
+inline int Initialize(int* argc, char*** argv, const char* target) {
+  AbsoluteArguments(argc, argv);
+  EnterWorkFolder(target);
+  return 0;
+}
+
 inline void PutFile(const char* name, const void* data, size_t size) {
   FILE* f = std::fopen(name, "wb");
   Check(f != nullptr, name, "cannot be written");

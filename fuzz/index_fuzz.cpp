@@ -263,9 +263,7 @@ void RemoveFiles() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzzfolder::AbsoluteArguments(argc, argv);
-  fuzzfolder::EnterWorkFolder(kTarget);
-  return 0;
+  return fuzzfolder::Initialize(argc, argv, kTarget);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

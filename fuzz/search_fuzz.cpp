@@ -35,9 +35,7 @@ std::vector<std::string> Split(const std::string& s, char by) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzzfolder::AbsoluteArguments(argc, argv);
-  fuzzfolder::EnterWorkFolder(kTarget);
-  return 0;
+  return fuzzfolder::Initialize(argc, argv, kTarget);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
