@@ -72,7 +72,6 @@ class MainWindow : public MainWindowTest {
     EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
   }
 
-  std::string Text(int id) { return S::ItemText(window_, id); }
   // A click on a tab: the control changes its selection, then tells the window.
   void ClickTab(int tab) {
     SendMessageA(Item(IDC_TABS), TCM_SETCURSEL, tab, 0);
@@ -97,16 +96,6 @@ class MainWindow : public MainWindowTest {
     Pump();
   }
 
-  std::vector<std::string> Listed() {
-    std::vector<std::string> out;
-    const int n = static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      char buf[256] = {};
-      SendMessageA(Item(IDC_RECIPE_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
-      out.push_back(buf);
-    }
-    return out;
-  }
   int ListSel() { return static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCURSEL, 0, 0)); }
   std::vector<std::string> History() {
     std::vector<std::string> out;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/main_window_win32.h"
 #include "catalogue/recipe_table.h"
@@ -77,6 +78,18 @@ class MainWindowTest : public ::testing::Test {
   }
   bool Enabled(int command) {
     return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
+  }
+  std::string Text(int id) { return wintest::ItemText(window_, id); }
+  // The titles of the recipe list, top to bottom.
+  std::vector<std::string> Listed() {
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char buf[256] = {};
+      SendMessageA(Item(IDC_RECIPE_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+      out.push_back(buf);
+    }
+    return out;
   }
   // A click on a title of the recipe list: the list box selects it, then tells the window.
   void ClickRecipe(const std::string& title) {

@@ -62,17 +62,6 @@ class SearchWindow : public MainWindowTest {
     Close();
     ReleaseCatalogue();
   }
-  std::string Text(int id) { return S::ItemText(window_, id); }
-  std::vector<std::string> Listed() {
-    std::vector<std::string> out;
-    const int n = static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      char buf[256] = {};
-      SendMessageA(Item(IDC_RECIPE_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
-      out.push_back(buf);
-    }
-    return out;
-  }
   // The text selected in the text pane.
   std::string PaneSelection() {
     DWORD start = 0, end = 0;
