@@ -35,8 +35,10 @@ namespace {
 
 using testfiles::Put;
 using testfiles::Slurp;
+using vlrtest::AsShown;
 using vlrtest::EntryAt;
 using vlrtest::Memo;
+using vlrtest::SameMemos;
 
 typedef std::map<uint32_t, std::string> Records;
 
@@ -182,20 +184,6 @@ class CliProcessTest : public ::testing::Test {
   std::vector<uint32_t> ids_;  // the sample's recipe numbers, in index order
   bool shimLoads_ = false;     // whether the fault shim can be preloaded into the tool
 };
-
-// In place, a shorter record can be on disk while its entry still has the old length: the
-// memo then reads as the new text, its NUL, and the old text's tail, which nothing shows.
-std::string AsShown(const std::string& record) { return record.substr(0, record.find('\0')); }
-
-bool SameMemos(const Records& a, const Records& b, bool textOnly) {
-  if (a.size() != b.size()) return false;
-  for (const auto& kv : a) {
-    auto it = b.find(kv.first);
-    if (it == b.end()) return false;
-    if (textOnly ? AsShown(kv.second) != AsShown(it->second) : kv.second != it->second) return false;
-  }
-  return true;
-}
 
 struct MemoScenario {
   std::string name;

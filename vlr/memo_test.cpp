@@ -24,6 +24,7 @@ using vlrtest::EntryAt;
 using vlrtest::I32At;
 using vlrtest::Memo;
 using vlrtest::ReadAll;
+using vlrtest::SameMemos;
 using vlrtest::U32At;
 using vlrtest::WriteAll;
 
@@ -357,23 +358,6 @@ struct FaultScenario {
   uint32_t id;
   const char* text;  // null deletes
 };
-
-// In place, a shorter record can be fully written while its entry still has the old length:
-// the memo then reads as the new text followed by the old one's tail after the NUL. The
-// memo dialog shows text up to the NUL, so that is the new memo.
-std::string AsShown(const std::string& record) { return record.substr(0, record.find('\0')); }
-
-bool SameMemos(const Records& a, const Records& b, bool textOnly) {
-  if (a.size() != b.size()) return false;
-  for (const auto& kv : a) {
-    auto it = b.find(kv.first);
-    if (it == b.end()) return false;
-    if (textOnly ? AsShown(kv.second) != AsShown(it->second) : kv.second != it->second) {
-      return false;
-    }
-  }
-  return true;
-}
 
 TEST_F(MemoTest, EveryFailingCallLeavesTheOldOrTheNewStore) {
   std::vector<std::pair<uint32_t, std::string>> two = {{1, "alpha alpha"}, {2, "beta"}};

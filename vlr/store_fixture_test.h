@@ -76,6 +76,28 @@ inline std::map<uint32_t, std::string> StoredRecords(const char* name, bool* ope
 
 inline std::string Memo(const std::string& text) { return text + std::string(1, '\0'); }
 
+// In place, a shorter record can be fully written while its entry still has the old length:
+// the memo then reads as the new text followed by the old one's tail after the NUL. The
+// memo dialog shows text up to the NUL, so that is the new memo.
+inline std::string AsShown(const std::string& record) {
+  return record.substr(0, record.find('\0'));
+}
+
+// Whether two stores hold the same memos under the same keys: byte for byte, or with
+// `textOnly` as the memo dialog would show them.
+inline bool SameMemos(const std::map<uint32_t, std::string>& a,
+                      const std::map<uint32_t, std::string>& b, bool textOnly) {
+  if (a.size() != b.size()) return false;
+  for (const auto& kv : a) {
+    auto it = b.find(kv.first);
+    if (it == b.end()) return false;
+    if (textOnly ? AsShown(kv.second) != AsShown(it->second) : kv.second != it->second) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace vlrtest
 
 #endif
