@@ -468,12 +468,7 @@ TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
         ids.push_back(GetMenuItemID(menu, i));
         checked.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) != 0);
       }
-      for (int i = 0; i <= pick; ++i) {
-        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageA(menuWindow, WM_KEYUP, VK_DOWN, 0xC0000001);
-      }
-      PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
-      PostMessageA(menuWindow, WM_KEYUP, VK_RETURN, 0xC0000001);
+      wintest::PickFromMenu(menuWindow, pick);
       return true;
     };
   };

@@ -487,16 +487,10 @@ std::function<bool()> PickFromMenu(SeenMenu* seen, int pick) {
       seen->grayed.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0);
     }
     if (pick < 0) {
-      PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-      PostMessageA(menuWindow, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-      return true;
+      wintest::PressOnMenu(menuWindow, VK_ESCAPE);
+    } else {
+      wintest::PickFromMenu(menuWindow, pick);
     }
-    for (int i = 0; i <= pick; ++i) {
-      PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageA(menuWindow, WM_KEYUP, VK_DOWN, 0xC0000001);
-    }
-    PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
-    PostMessageA(menuWindow, WM_KEYUP, VK_RETURN, 0xC0000001);
     return true;
   };
 }

@@ -84,6 +84,19 @@ inline HWND TopDialog() { return DialogOtherThan(nullptr); }
 // The visible popup menu of this thread, or null.
 inline HWND OpenMenuWindow() { return FindThreadWindow("#32768", false); }
 
+// Presses a key on an open popup menu, as the keyboard would: down, then up.
+inline void PressOnMenu(HWND menuWindow, WPARAM key) {
+  PostMessageA(menuWindow, WM_KEYDOWN, key, 0);
+  PostMessageA(menuWindow, WM_KEYUP, key, 0xC0000001);
+}
+
+// Chooses item `pick` (from 0) of an open popup menu with the arrow keys and Enter; the
+// first Down selects the first item.
+inline void PickFromMenu(HWND menuWindow, int pick) {
+  for (int i = 0; i <= pick; ++i) PressOnMenu(menuWindow, VK_DOWN);
+  PressOnMenu(menuWindow, VK_RETURN);
+}
+
 // A message box as the user saw it.
 struct SeenBox {
   std::string caption, text;
