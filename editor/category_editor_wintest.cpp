@@ -25,7 +25,37 @@ std::string Count(int n) {
   return buf;
 }
 
-class CategoryEditor : public EditorTest {};
+class CategoryEditor : public EditorTest {
+ protected:
+  // A save the editor refuses: once `prepare` has run on the loaded catalogue, "Tartes" is
+  // destroyed (confirmed) and the editor saves; the box that refuses is answered OK into
+  // `refused`; `check` then looks at the editor, still open, and quitting it discards the
+  // change (its box answered Yes into `discard`). Every step must run.
+  void RunRefusedSave(const std::function<void()>& prepare, SeenBox* refused,
+                      const std::function<void()>& check, SeenBox* discard) {
+    SeenBox confirm;
+    Script script;
+    script.Until(Loaded)
+        .Do([&prepare] {
+          prepare();
+          if (HasFatalFailure()) return;
+          Select(Find({"Desserts", "Tartes"}));
+          Command(IDC_EDITOR_DESTROY);
+        })
+        .Until(AnswerBox(&confirm, IDYES))
+        .Until(NoOtherDialog())
+        .Do([] { Command(IDC_EDITOR_SAVE); })
+        .Until(AnswerBox(refused, IDOK))
+        .Until(NoOtherDialog())
+        .Do([&check] {
+          check();
+          Command(IDC_QUIT);
+        })
+        .Until(AnswerBox(discard, IDYES));
+    ASSERT_TRUE(RunEditor(script));
+    EXPECT_EQ(script.Done(), script.Steps());
+  }
+};
 
 TEST_F(CategoryEditor, OpensOnTheRootWithItsOwnRecipesAndListsOnlyACategorysOwn) {
   WriteCatalogue(kCatalogue);
@@ -645,28 +675,14 @@ TEST_F(CategoryEditor, AFailedSaveKeepsTheIndexAndTheChangesAndSaysSo) {
   const std::string before = Slurp("Gourmix.Idx");
   // Another program holds the index open: it cannot be replaced.
   HANDLE held = INVALID_HANDLE_VALUE;
-  SeenBox confirm, failed, discard;
-  Script script;
-  script.Until(Loaded)
-      .Do([&held] {
+  SeenBox failed, discard;
+  ASSERT_NO_FATAL_FAILURE(RunRefusedSave(
+      [&held] {
         held = CreateFileA("Gourmix.Idx", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        Select(Find({"Desserts", "Tartes"}));
-        Command(IDC_EDITOR_DESTROY);
-      })
-      .Until(AnswerBox(&confirm, IDYES))
-      .Until(NoOtherDialog())
-      .Do([] { Command(IDC_EDITOR_SAVE); })
-      .Until(AnswerBox(&failed, IDOK))
-      .Until(NoOtherDialog())
-      .Do([] {
-        EXPECT_TRUE(Editor().modified);
-        Command(IDC_QUIT);
-      })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+      },
+      &failed, [] { EXPECT_TRUE(Editor().modified); }, &discard));
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   EXPECT_EQ(failed.caption, "Saucelins");
   EXPECT_EQ(failed.text, "Erreur de Sauvegarde");
@@ -706,31 +722,21 @@ TEST_F(CategoryEditor, SaveRefusesAnIndexAnotherProgramSavedSinceTheEditorLoaded
   Put("Gourmix.Idx", "# nos recettes\r\n" + Slurp("Gourmix.Idx"));
   const std::string before = Slurp("Gourmix.Idx");
   std::string theirs;
-  SeenBox confirm, changed, discard;
-  Script script;
-  script.Until(Loaded)
-      .Do([&theirs, &before] {
+  SeenBox changed, discard;
+  ASSERT_NO_FATAL_FAILURE(RunRefusedSave(
+      [&theirs, &before] {
         ASSERT_EQ(RunCliTool("resave"), 0);
         theirs = Slurp("Gourmix.Idx");
         EXPECT_NE(theirs, before);
-        Select(Find({"Desserts", "Tartes"}));
-        Command(IDC_EDITOR_DESTROY);
-      })
-      .Until(AnswerBox(&confirm, IDYES))
-      .Until(NoOtherDialog())
-      .Do([] { Command(IDC_EDITOR_SAVE); })
-      .Until(AnswerBox(&changed, IDOK))
-      .Until(NoOtherDialog())
-      .Do([] {
+      },
+      &changed,
+      [] {
         // The editor stays open with its changes, which closing would still ask about.
         EXPECT_TRUE(IsWindowVisible(Dialog()));
         EXPECT_TRUE(Editor().modified);
         EXPECT_EQ(Find({"Desserts", "Tartes"}), nullptr);
-        Command(IDC_QUIT);
-      })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+      },
+      &discard));
   EXPECT_EQ(changed.caption, "Saucelins");
   EXPECT_EQ(changed.text, Str(IDS_SAVE_CHANGED));
   EXPECT_TRUE(changed.Exclamation());
