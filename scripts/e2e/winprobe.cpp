@@ -479,32 +479,26 @@ Answer ListViewTexts(HWND list) {
   return a;
 }
 
+// The screen point of the rectangle `message` fills in for `which` (an item, a tab, a button),
+// starting from `r`; `what` names the part in the error when there is none.
+Answer RectPoint(HWND control, UINT message, long long which, RECT r, const char* what) {
+  LRESULT ok = 0;
+  if (!SendRemote(control, message, static_cast<WPARAM>(which), &r, &ok) || !ok) {
+    return Error(std::string("no ") + what + " " + Number(which));
+  }
+  return ScreenPoint(control, r);
+}
+
 Answer ListViewPoint(HWND list, long long index) {
   RECT r = {};
   r.left = LVIR_LABEL;
-  LRESULT ok = 0;
-  if (!SendRemote(list, LVM_GETITEMRECT, static_cast<WPARAM>(index), &r, &ok) || !ok) {
-    return Error("no item " + Number(index));
-  }
-  return ScreenPoint(list, r);
+  return RectPoint(list, LVM_GETITEMRECT, index, r, "item");
 }
 
-Answer TabPoint(HWND tabs, long long index) {
-  RECT r = {};
-  LRESULT ok = 0;
-  if (!SendRemote(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), &r, &ok) || !ok) {
-    return Error("no tab " + Number(index));
-  }
-  return ScreenPoint(tabs, r);
-}
+Answer TabPoint(HWND tabs, long long index) { return RectPoint(tabs, TCM_GETITEMRECT, index, {}, "tab"); }
 
 Answer ToolbarPoint(HWND toolbar, long long command) {
-  RECT r = {};
-  LRESULT ok = 0;
-  if (!SendRemote(toolbar, TB_GETRECT, static_cast<WPARAM>(command), &r, &ok) || !ok) {
-    return Error("no button " + Number(command));
-  }
-  return ScreenPoint(toolbar, r);
+  return RectPoint(toolbar, TB_GETRECT, command, {}, "button");
 }
 
 // ---- edits ---------------------------------------------------------------------------------
