@@ -5,6 +5,11 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
+#include "app/main_window_win32.h"
+#include "resources/resource.h"
+
 namespace bench {
 
 // Wall clock in ms, from the performance counter.
@@ -31,6 +36,19 @@ inline void Pump(HWND dialog) {
 
 // Given to SetBeepForTests, so that a refused key does not beep through the run.
 inline BOOL WINAPI Silent(UINT) { return TRUE; }
+
+// The program's main window, modeless and shown; it starts loading the catalogue of the
+// current folder on its own. Null, said on stderr, when it cannot be made.
+inline HWND OpenMainWindow() {
+  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                   MainWindowProc, 0);
+  if (!window) {
+    std::fprintf(stderr, "no main window (error %lu)\n", GetLastError());
+    return nullptr;
+  }
+  ShowWindow(window, SW_SHOW);
+  return window;
+}
 
 // Makes a fresh folder under the temporary folder, named from `prefix` (three characters
 // used), and enters it. `dir` receives its path. False when it cannot be made or entered.

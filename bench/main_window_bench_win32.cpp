@@ -156,13 +156,8 @@ int main(int argc, char** argv) {
 
   // The window as the program opens it, loading on its own once it is up.
   double t0 = Now();
-  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                   MainWindowProc, 0);
-  if (!window) {
-    std::fprintf(stderr, "no main window (error %lu)\n", GetLastError());
-    return 1;
-  }
-  ShowWindow(window, SW_SHOW);
+  HWND window = bench::OpenMainWindow();
+  if (!window) return 1;
   char title[256] = {}, loaded[256] = {};
   LoadStringA(GetModuleHandleA(nullptr), IDS_MAIN_TITLE, loaded, sizeof loaded);
   while (std::strcmp(title, loaded) != 0 && IsWindowVisible(window) && Now() - t0 < 120000) {

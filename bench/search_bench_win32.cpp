@@ -38,13 +38,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot write the catalogue in %s\n", dir);
     return 1;
   }
-  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                   MainWindowProc, 0);
-  if (!window) {
-    std::fprintf(stderr, "no main window (error %lu)\n", GetLastError());
-    return 1;
-  }
-  ShowWindow(window, SW_SHOW);
+  HWND window = bench::OpenMainWindow();
+  if (!window) return 1;
   const auto t0 = bench::Clock::now();
   while (RecipeCount() != recipes && bench::Ms(bench::Clock::now() - t0) < 120000) {
     bench::Pump(window);
