@@ -272,15 +272,21 @@ FILE* fopen(const char* name, const char* mode) {
 
 FILE* fopen64(const char* name, const char* mode) { return fopen(name, mode); }
 
+/* The mode argument of open() and open64(), there only when the call may create a file. */
+#define CREATION_MODE(flags, mode)   \
+  do {                               \
+    if ((flags) & O_CREAT) {         \
+      va_list args;                  \
+      va_start(args, flags);         \
+      (mode) = va_arg(args, mode_t); \
+      va_end(args);                  \
+    }                                \
+  } while (0)
+
 /* Descriptors opened directly (an exclusive creation, a lock file) are named for the trace. */
 int open(const char* name, int flags, ...) {
   mode_t mode = 0;
-  if (flags & O_CREAT) {
-    va_list args;
-    va_start(args, flags);
-    mode = va_arg(args, mode_t);
-    va_end(args);
-  }
+  CREATION_MODE(flags, mode);
   int fd = (int)syscall(SYS_openat, AT_FDCWD, name, flags, mode);
   if (fd >= 0) Remember(fd, name);
   return fd;
@@ -288,12 +294,7 @@ int open(const char* name, int flags, ...) {
 
 int open64(const char* name, int flags, ...) {
   mode_t mode = 0;
-  if (flags & O_CREAT) {
-    va_list args;
-    va_start(args, flags);
-    mode = va_arg(args, mode_t);
-    va_end(args);
-  }
+  CREATION_MODE(flags, mode);
   return open(name, flags, mode);
 }
 
