@@ -664,6 +664,65 @@ std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope
 
 // ---- one query without an index ----
 
+namespace {
+
+// Tells, on the raw bytes of a text, whether a word of it begins with a folded word, without
+// folding the text. Each folded letter of the word stands for the few raw bytes that fold to
+// it alone; a byte that folds to two letters can only end the prefix, as its first letter,
+// since a word holding one of those two-letter pairs is not looked up this way (Usable()).
+class RawPrefix {
+ public:
+  explicit RawPrefix(const std::string& word) : size_(word.size()) {
+    for (size_t j = 0; j + 1 < word.size(); ++j) {
+      const char a = word[j], b = word[j + 1];
+      if ((a == 'a' && b == 'e') || (a == 'o' && b == 'e') || (a == 's' && b == 's') ||
+          (a == 't' && b == 'h')) {
+        return;
+      }
+    }
+    if (size_ == 0) return;
+    classes_.assign(size_ * 256, 0);
+    for (size_t j = 0; j < size_; ++j) {
+      for (unsigned c = 0; c < 256; ++c) {
+        const uint8_t len = kFoldTable.length[c];
+        const bool first = len != 0 && kFoldTable.folded[c][0] == word[j];
+        if (first && (len == 1 || j + 1 == size_)) classes_[j * 256 + c] = 1;
+      }
+    }
+    usable_ = true;
+  }
+  bool Usable() const { return usable_; }
+  // Whether a word of s[0..n) begins with the word; when not, `words` is set to the number of
+  // words of s.
+  bool Holds(const char* s, size_t n, uint32_t* words) const {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
+    const uint8_t* first = classes_.data();
+    uint32_t starts = 0;
+    uint32_t inWord = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t isWord = kFoldTable.length[p[i]] != 0;
+      const uint32_t start = isWord & (inWord ^ 1u);
+      starts += start;
+      inWord = isWord;
+      if ((start & first[p[i]]) && i + size_ <= n) {
+        size_t j = 1;
+        while (j < size_ && classes_[j * 256 + p[i + j]]) ++j;
+        if (j == size_) return true;
+      }
+    }
+    *words = starts;
+    return false;
+  }
+
+ private:
+  size_t size_;
+  bool usable_ = false;
+  std::vector<uint8_t> classes_;  // [position * 256 + byte]: the byte can stand there
+};
+
+}  // namespace
+
+
 
 std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const MemoWords& memos,
                             const Query& query, unsigned scope) {
@@ -689,15 +748,38 @@ std::vector<Hit> ScanSearch(const RecipeEntry* entries, uint32_t count, const Me
   std::vector<uint8_t> every(terms);
   std::vector<uint32_t> tf(terms);
 
+  // A text that lacks a word of every term cannot count for any term: it is not folded, and
+  // only its words are counted. One word per term is enough to tell.
+  std::vector<RawPrefix> rejecters;
+  for (size_t k = 0; k < terms; ++k) {
+    for (const std::string& w : query.terms[k].words) {
+      RawPrefix r(w);
+      if (r.Usable()) {
+        rejecters.push_back(std::move(r));
+        break;
+      }
+    }
+  }
+  if (rejecters.size() != terms) rejecters.clear();
+
   ForEachRecipeText(
       entries, count,
       [&](uint32_t entry, const char* s, size_t n) {
-        folded.Fill(s ? s : "", s ? n : 0);
-        const uint32_t words = std::min<uint32_t>(folded.words, kMostCountedWords);
+        if (!s) n = 0;
+        uint32_t counted = 0;
+        bool lacking = !rejecters.empty();
+        for (const RawPrefix& r : rejecters) {
+          if (r.Holds(s, n, &counted)) {
+            lacking = false;
+            break;
+          }
+        }
+        if (!lacking) folded.Fill(s ? s : "", n);
+        const uint32_t words = std::min<uint32_t>(lacking ? counted : folded.words, kMostCountedWords);
         totalWords += words;
         // Recipes whose text holds every word of a term, for the term's weight.
         for (size_t k = 0; k < terms; ++k) {
-          bool all = true;
+          bool all = !lacking;
           for (const std::string& needle : needles[k]) all = all && folded.Holds(needle);
           every[k] = all;
           if (all) ++inText[k];
