@@ -689,6 +689,9 @@ class RawPrefix {
         if (first && (len == 1 || j + 1 == size_)) classes_[j * 256 + c] = 1;
       }
     }
+    for (unsigned c = 0; c < 256; ++c) {
+      kind_[c] = static_cast<uint8_t>((kFoldTable.length[c] != 0 ? 1 : 0) | classes_[c] << 1);
+    }
     usable_ = true;
   }
   bool Usable() const { return usable_; }
@@ -696,15 +699,15 @@ class RawPrefix {
   // words of s.
   bool Holds(const char* s, size_t n, uint32_t* words) const {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
-    const uint8_t* first = classes_.data();
     uint32_t starts = 0;
     uint32_t inWord = 0;
     for (size_t i = 0; i < n; ++i) {
-      const uint32_t isWord = kFoldTable.length[p[i]] != 0;
+      const uint32_t kind = kind_[p[i]];
+      const uint32_t isWord = kind & 1u;
       const uint32_t start = isWord & (inWord ^ 1u);
       starts += start;
       inWord = isWord;
-      if ((start & first[p[i]]) && i + size_ <= n) {
+      if ((kind & (start << 1)) && i + size_ <= n) {
         size_t j = 1;
         while (j < size_ && classes_[j * 256 + p[i + j]]) ++j;
         if (j == size_) return true;
@@ -718,6 +721,7 @@ class RawPrefix {
   size_t size_;
   bool usable_ = false;
   std::vector<uint8_t> classes_;  // [position * 256 + byte]: the byte can stand there
+  uint8_t kind_[256] = {};        // 1: a word byte; 2: it can begin the word
 };
 
 }  // namespace
