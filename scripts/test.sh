@@ -194,6 +194,12 @@ if want win64; then
   fi
 fi
 
+# The 32-bit build (one compile job) starts beside the fuzz targets' last seconds and goes on
+# beside the end-to-end and package stages, which mostly wait on Wine.
+if want i386; then
+  if want fuzz || want e2e || want package; then JOBS=1 in_background i386 i386_stage; else i386_stage; fi
+fi
+
 collect fuzz
 [ $FUZZ_PENDING = 1 ] && fuzz_stage
 
@@ -201,11 +207,6 @@ if want win32; then
   # The release: the program and the command-line tool (the test programs run from win64).
   begin
   BUILD_TARGETS="saucelins saucelins-cli" build_stage win32 toolchain-mingw-i686.cmake || true
-fi
-
-if want i386; then
-  # One compile job beside the end-to-end scenarios, which mostly wait on Wine.
-  if want e2e; then JOBS=1 in_background i386 i386_stage; else i386_stage; fi
 fi
 
 if want e2e && [ -x "$SRC_DIR/scripts/e2e.sh" ]; then
