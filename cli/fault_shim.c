@@ -45,13 +45,13 @@ static char* g_names[kMaxFds]; /* the name each descriptor was opened with, for 
 static void Configure(void) {
   if (g_configured) return;
   g_configured = 1;
-  const char* spec = getenv("FAULT_SHIM_FAIL");
-  if (!spec) return;
-  const char* colon = strchr(spec, ':');
+  const char* want = getenv("FAULT_SHIM_FAIL");
+  if (!want) return;
+  const char* colon = strchr(want, ':');
   if (!colon) return;
   for (int k = 0; k < kKinds; ++k) {
-    if (strlen(kKindNames[k]) == (size_t)(colon - spec) &&
-        strncmp(spec, kKindNames[k], (size_t)(colon - spec)) == 0) {
+    if (strlen(kKindNames[k]) == (size_t)(colon - want) &&
+        strncmp(want, kKindNames[k], (size_t)(colon - want)) == 0) {
       g_failKind = k;
       g_failAt = atol(colon + 1);
     }
