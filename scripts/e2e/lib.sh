@@ -3,6 +3,10 @@
 # Sourced by scripts/e2e.sh, inside its virtual screen.
 # shellcheck shell=bash
 
+# ImageMagick's own convert, by its package's path: a `convert` earlier on the PATH may be
+# something else.
+MAGICK_CONVERT=/usr/bin/convert
+
 # ---- failing ---------------------------------------------------------------------------
 
 # Ends the current scenario (it runs in a subshell) with a reason; a screenshot is kept.
@@ -209,7 +213,7 @@ keep_window_shot() {  # shot window name
   local x y w h
   read -r x y w h <<<"$(ask rect "$2" -)"
   mkdir -p "$SHOTS"
-  convert "$1" -crop "${w}x${h}+${x}+${y}" +repage "$SHOTS/$3" || fail "cropping $3 failed"
+  "$MAGICK_CONVERT" "$1" -crop "${w}x${h}+${x}+${y}" +repage "$SHOTS/$3" || fail "cropping $3 failed"
 }
 
 # Share (0..1) of dark pixels (text, lines) inside a control, its border left out: whether it
@@ -218,7 +222,7 @@ control_ink() {  # window id
   local x y w h
   read -r x y w h <<<"$(ask rect "$1" "$2")"
   shot ink
-  convert "$LAST_SHOT" -crop "$((w - 8))x$((h - 8))+$((x + 4))+$((y + 4))" +repage -colorspace gray \
+  "$MAGICK_CONVERT" "$LAST_SHOT" -crop "$((w - 8))x$((h - 8))+$((x + 4))+$((y + 4))" +repage -colorspace gray \
     -threshold 50% -format '%[fx:1-mean]' info:
 }
 
