@@ -243,8 +243,7 @@ TEST_F(SearchTest, SuggestsCloseWordsWhenNothingIsFound) {
     std::vector<std::string> words;
   } kCases[] = {{"poiraux", kAll, {"poireaux"}},  // "poires": 3 edits
                 {"poirex", kAll, {"poires", "poireaux", "poivre"}}, {"cremmes", kAll, {"creme"}},
-                {"chanpinions", kAll, {}},  // three edits away
-                {"champinons", kAll, {"champignons"}},
+                {"chanpinions", kAll, {}}, {"champinons", kAll, {"champignons"}},  // the first: 3 edits
                 {"champinons", kInTexts, {}},  // a memo word
                 {"poire", kAll, {}}};          // found: nothing to suggest
   for (const auto& c : kCases) EXPECT_EQ(index_.Suggest(ParseQuery(c.query), c.scope, 5), c.words) << c.query;
@@ -272,9 +271,7 @@ TEST(SearchSynthetic, IndexAndScanGiveTheSameRanking) {
   ASSERT_EQ(WriteSyntheticCatalogue(options, ".", nullptr), SyntheticStatus::Ok);
   CategoryTree tree;
   ASSERT_EQ(LoadIndex(tree), options.recipes);
-  struct Release {
-    ~Release() { ReleaseCatalogue(); }
-  } release;
+  struct Release { ~Release() { ReleaseCatalogue(); } } release;
   SearchIndex index;
   index.Build(RecipeEntries(), RecipeCount());
   EXPECT_EQ(index.Unreadable(), 0u);
@@ -287,8 +284,9 @@ TEST(SearchSynthetic, IndexAndScanGiveTheSameRanking) {
       const std::vector<Hit> b = ScanSearch(RecipeEntries(), RecipeCount(), index.memos(), query, scope);
       ASSERT_EQ(a.size(), b.size()) << q << " in " << scope;
       for (size_t i = 0; i < a.size(); ++i) {
-        ASSERT_TRUE(a[i].entry == b[i].entry && a[i].titleTerms == b[i].titleTerms &&
-                    a[i].score == b[i].score) << q << " in " << scope << " at " << i;
+        ASSERT_TRUE(a[i].entry == b[i].entry && a[i].titleTerms == b[i].titleTerms)
+            << q << " in " << scope << " at " << i;
+        ASSERT_DOUBLE_EQ(a[i].score, b[i].score);
       }
     }
   }
