@@ -52,8 +52,7 @@ class CategoryEditor : public EditorTest {
           Command(IDC_QUIT);
         })
         .Until(AnswerBox(discard, IDYES));
-    ASSERT_TRUE(RunEditor(script));
-    EXPECT_EQ(script.Done(), script.Steps());
+    RunToEnd(script);
   }
 };
 
@@ -102,20 +101,9 @@ TEST_F(CategoryEditor, OpensOnTheRootWithItsOwnRecipesAndListsOnlyACategorysOwn)
     EXPECT_EQ(ItemText(IDC_EDITOR_STATUS), Count(1));
     Select(Root());
     EXPECT_EQ(Listed(), std::vector<std::string>{"Pain de campagne"});
-
-    // Each item carries its recipe.
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    ASSERT_TRUE(SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    const RecipeEntry* entry = reinterpret_cast<const RecipeEntry*>(item.lParam);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->recipeId, 109u);
-    EXPECT_EQ(entry->category, Editor().tree.Root());
-    EXPECT_FALSE(Editor().modified);
+    Command(IDC_QUIT);  // nothing changed: closes without asking
   });
-  script.Do([] { Command(IDC_QUIT); });
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  RunToEnd(script);
   EXPECT_EQ(editorResult_, 0);
 }
 
@@ -124,10 +112,7 @@ TEST_F(CategoryEditor, CreateRenameAndDeleteWithRecipesAtEveryLevel) {
   SeenBox no, cancel, yes, root, discard;
   Script script;
   script.Until(Loaded)
-      .Do([] {
-        Select(Find({"Desserts"}));
-        Command(IDC_EDITOR_CREATE);
-      })
+      .Do(On({"Desserts"}, IDC_EDITOR_CREATE))
       .Until([] {
         if (!LabelEdit()) return false;
         // A new category starts with an empty label, appended after its last sibling.
@@ -154,25 +139,17 @@ TEST_F(CategoryEditor, CreateRenameAndDeleteWithRecipesAtEveryLevel) {
       })
       .Until([] {
         if (LabelEdit()) return false;
-        EXPECT_NE(Find({"Desserts", "Cr\xE8mes et flans"}), nullptr);
-        EXPECT_EQ(Find({"Desserts", "Cr\xE8mes"}), nullptr);
-        // Plats holds a recipe, and so do its grandchildren Boeuf and Veau.
-        Select(Find({"Plats"}));
-        Command(IDC_EDITOR_DESTROY);
+        EXPECT_EQ(Children(Find({"Desserts"})), (std::vector<std::string>{"Tartes", "Cr\xE8mes et flans"}));
         return true;
-      })
-      .Until(AnswerBox(&no, IDNO))
-      .Until(NoOtherDialog())
-      .Do([] {
-        EXPECT_NE(Find({"Plats", "Viandes", "Veau"}), nullptr);
-        Command(IDC_EDITOR_DESTROY);
-      })
-      .Until(AnswerBox(&cancel, IDCANCEL))
-      .Until(NoOtherDialog())
-      .Do([] {
-        EXPECT_NE(Find({"Plats"}), nullptr);
-        Command(IDC_EDITOR_DESTROY);
-      })
+      });
+  // Plats holds a recipe, and so do its grandchildren Boeuf and Veau: No and Cancel keep them.
+  for (SeenBox* kept : {&no, &cancel}) {
+    script.Do(On({"Plats"}, IDC_EDITOR_DESTROY))
+        .Until(AnswerBox(kept, kept == &no ? IDNO : IDCANCEL))
+        .Until(NoOtherDialog())
+        .Do([] { EXPECT_NE(Find({"Plats", "Viandes", "Veau"}), nullptr); });
+  }
+  script.Do(On({"Plats"}, IDC_EDITOR_DESTROY))
       .Until(AnswerBox(&yes, IDYES))
       .Until(NoOtherDialog())
       .Do([] {
@@ -193,13 +170,9 @@ TEST_F(CategoryEditor, CreateRenameAndDeleteWithRecipesAtEveryLevel) {
       })
       .Until(AnswerBox(&root, IDOK))
       .Until(NoOtherDialog())
-      .Do([] {
-        EXPECT_EQ(Label(Root()), "Toutes les recettes");
-        Command(IDC_QUIT);
-      })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+      .Do([] { EXPECT_EQ(Label(Root()), "Toutes les recettes"); });
+  QuitDiscarding(script, &discard);
+  RunToEnd(script);
 
   EXPECT_EQ(no.caption, "Saucelins");
   EXPECT_EQ(no.text, Str(IDS_CONFIRM_DELETE));
@@ -219,63 +192,51 @@ TEST_F(CategoryEditor, CreateRenameAndDeleteWithRecipesAtEveryLevel) {
 
 TEST_F(CategoryEditor, ANewCategoryLeftUnnamedGoesAgainAndItsParentIsSelected) {
   WriteCatalogue(kCatalogue);
-  auto create = [] {
-    Select(Find({kEntrees}));
-    Command(IDC_EDITOR_CREATE);
+  // Each way of leaving the new label: typed text, then the key pressed (0: none).
+  struct Way {
+    const char* name;
+    std::string text;
+    WPARAM key;
   };
-  auto gone = [] {
-    if (!Children(Find({kEntrees})).empty() || LabelEdit()) return false;
-    EXPECT_EQ(Selection(), Find({kEntrees}));
-    EXPECT_EQ(Listed(), std::vector<std::string>{"Soupe \xE0 l'oignon"});
-    // Escape went to the label, not to the dialog: no question about the changes.
-    EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);
-    EXPECT_TRUE(IsWindowVisible(Dialog()));
-    return true;
+  const Way ways[] = {
+      {"Escape with a text typed", "Potages", VK_ESCAPE},
+      {"confirmed empty", "", VK_RETURN},
+      {"spaces only, which would not come back from the index", "   ", VK_RETURN},
+      {"the Escape character itself, as the key filter receives it", "\x1b", 0},
   };
   SeenBox discard;
   Script script;
-  script.Until(Loaded)
-      .Do(create)
-      // Escape cancels, even with a text typed.
-      .Until(TypeLabel("Potages", VK_ESCAPE))
-      .Until(gone)
-      .Do(create)
-      .Until([] {
-        if (!LabelEdit()) return false;
-        PressKey(VK_RETURN);  // confirmed empty
-        return true;
-      })
-      .Until(gone)
-      .Do(create)
-      // Spaces only would not come back from the index.
-      .Until(TypeLabel("   "))
-      .Until(gone)
-      .Do(create)
-      .Until([] {
-        if (!LabelEdit()) return false;
-        Type("\x1b");  // the Escape character itself, as the key filter receives it
-        return true;
-      })
-      .Until(gone)
-      .Do([] { Command(IDC_QUIT); })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  script.Until(Loaded);
+  for (const Way& w : ways) {
+    script.Do(On({kEntrees}, IDC_EDITOR_CREATE))
+        .Until([&w] {
+          if (!LabelEdit()) return false;
+          Type(w.text);
+          if (w.key) PressKey(w.key);
+          return true;
+        })
+        .Until([&w] {
+          if (!Children(Find({kEntrees})).empty() || LabelEdit()) return false;
+          SCOPED_TRACE(w.name);
+          EXPECT_EQ(Selection(), Find({kEntrees}));
+          EXPECT_EQ(Listed(), std::vector<std::string>{"Soupe \xE0 l'oignon"});
+          // Escape went to the label, not to the dialog: no question about the changes.
+          EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);
+          EXPECT_TRUE(IsWindowVisible(Dialog()));
+          return true;
+        });
+  }
+  QuitDiscarding(script, &discard);
+  RunToEnd(script);
   EXPECT_TRUE(Beeps().empty());
 }
 
-TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyARefusedOrACancelledText) {
+TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyOrACancelledText) {
   WriteCatalogue(kCatalogue);
-  auto rename = [] {
-    Select(Find({"Desserts", "Tartes"}));
-    Command(IDC_EDITOR_RENAME);
-  };
-  auto edited = [] { return LabelEdit() == nullptr; };
-  std::string longLabel;
   SeenBox discard;
   Script script;
   script.Until(Loaded)
-      .Do(rename)
+      .Do(On({"Desserts", "Tartes"}, IDC_EDITOR_RENAME))
       .Until([] {
         if (!LabelEdit()) return false;
         // The label edit wants Return and Escape for itself.
@@ -284,36 +245,19 @@ TEST_F(CategoryEditor, RenamingKeepsTheOldLabelForAnEmptyARefusedOrACancelledTex
         PressKey(VK_RETURN);
         return true;
       })
-      .Until(edited)
-      .Do([rename] {
-        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
-        EXPECT_TRUE(Beeps().empty());
-        rename();
-      })
-      // Longer than a label keeps.
-      .Until(TypeLabel(std::string(80, 'x')))
-      .Until(edited)
-      .Do([rename, &longLabel] {
-        const std::vector<std::string> children = Children(Find({"Desserts"}));
-        ASSERT_EQ(children.size(), 1u);
-        longLabel = children[0];
-        Select(Find({"Desserts", longLabel}));
-        Command(IDC_EDITOR_RENAME);
-      })
+      .Until(NoLabelEdit)
+      .Do([] { EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"}); })
+      .Do(On({"Desserts", "Tartes"}, IDC_EDITOR_RENAME))
       .Until(TypeLabel("Autre chose", VK_ESCAPE))
-      .Until(edited)
-      .Do([&longLabel] {
-        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{longLabel});
+      .Until(NoLabelEdit)
+      .Do([] {
+        EXPECT_EQ(Children(Find({"Desserts"})), std::vector<std::string>{"Tartes"});
         // Escape stayed in the label: the dialog did not start closing.
         EXPECT_EQ(DialogOtherThan(Dialog()), nullptr);
-        EXPECT_TRUE(Editor().modified);
-        Command(IDC_QUIT);
-      })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
-  EXPECT_EQ(longLabel, std::string(63, 'x'));
-  EXPECT_TRUE(discard.seen);
+      });
+  QuitDiscarding(script, &discard);
+  RunToEnd(script);
+  EXPECT_TRUE(Beeps().empty());
 }
 
 std::string Formatted(UINT id, const char* value) {
@@ -325,82 +269,69 @@ std::string Formatted(UINT id, const char* value) {
 TEST_F(CategoryEditor, ARefusedLabelSaysWhyAndIsEditedAgainFromWhatWasTyped) {
   WriteCatalogue(kCatalogue);
   const std::string cremes = "Cr\xE8mes";
-  auto create = [] {
-    Select(Find({"Desserts"}));
-    Command(IDC_EDITOR_CREATE);
+  struct Case {
+    const char* name;
+    std::function<void()> start;
+    std::string typed;  // pasted when it holds a TAB, which typing cannot enter
+    std::string message;
+    std::vector<std::string> whileRefused;  // Desserts' children while the edit is back
+    std::string fix;                        // typed then; empty: Escape
+    std::vector<std::string> after;
   };
-  // A step that waits for the edit to come back, notes its text and the tree, then acts.
-  struct Retry {
-    std::string text;
-    std::vector<std::string> siblings;
+  const auto create = On({"Desserts"}, IDC_EDITOR_CREATE);
+  const auto rename = On({"Desserts", cremes}, IDC_EDITOR_RENAME);
+  const std::vector<Case> cases = {
+      {"a / in a new label", create, cremes + "/Flans", Str(IDS_LABEL_REFUSED), {"Tartes", ""}, cremes,
+       {"Tartes", cremes}},
+      {"a new twin, then Escape", create, "Tartes", Formatted(IDS_LABEL_TAKEN, "Tartes"),
+       {"Tartes", cremes, ""}, "", {"Tartes", cremes}},
+      {"renamed as its sibling", rename, "Tartes", Formatted(IDS_LABEL_TAKEN, "Tartes"),
+       {"Tartes", cremes}, "", {"Tartes", cremes}},
+      {"renamed with a TAB", rename, cremes + "\tflans", Str(IDS_LABEL_REFUSED), {"Tartes", cremes},
+       cremes + " et flans", {"Tartes", cremes + " et flans"}},
   };
-  auto retried = [](Retry* seen, std::function<void()> then) -> std::function<bool()> {
-    return [seen, then] {
-      if (!LabelEdit() || DialogOtherThan(Dialog())) return false;
-      seen->text = Text(LabelEdit());
-      seen->siblings = Children(Find({"Desserts"}));
-      then();
-      return true;
-    };
-  };
-  SeenBox slash, twin, twinByRename, tab, discard;
-  Retry afterSlash, afterTwin, afterTwinByRename, afterTab;
+  std::vector<SeenBox> boxes(cases.size());
+  std::vector<std::string> retyped(cases.size());
+  std::vector<std::vector<std::string>> siblings(cases.size());
+  SeenBox discard;
   Script script;
-  script.Until(Loaded)
-      // A new category named with a "/": told why, then back to the edit with the text typed.
-      .Do(create)
-      .Until(TypeLabel(cremes + "/Flans"))
-      .Until(AnswerBox(&slash, IDOK))
-      .Until(retried(&afterSlash, [cremes] {
-        Type(cremes);
-        PressKey(VK_RETURN);
-      }))
-      .Until([cremes] { return !LabelEdit() && Find({"Desserts", cremes}); })
-      // A second "Tartes" beside the first; Escape then drops the unnamed category.
-      .Do(create)
-      .Until(TypeLabel("Tartes"))
-      .Until(AnswerBox(&twin, IDOK))
-      .Until(retried(&afterTwin, [] { PressKey(VK_ESCAPE); }))
-      .Until([] { return !LabelEdit() && Children(Find({"Desserts"})).size() == 2; })
-      // Renamed as its sibling, then with a TAB.
-      .Do([cremes] {
-        Select(Find({"Desserts", cremes}));
-        Command(IDC_EDITOR_RENAME);
-      })
-      .Until(TypeLabel("Tartes"))
-      .Until(AnswerBox(&twinByRename, IDOK))
-      .Until(retried(&afterTwinByRename, [cremes] {
-        Paste(cremes + "\tflans");
-        PressKey(VK_RETURN);
-      }))
-      .Until(AnswerBox(&tab, IDOK))
-      .Until(retried(&afterTab, [cremes] {
-        Type(cremes + " et flans");
-        PressKey(VK_RETURN);
-      }))
-      .Until([cremes] { return !LabelEdit() && Find({"Desserts", cremes + " et flans"}); })
-      .Do([] { Command(IDC_QUIT); })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
-
-  for (const SeenBox* box : {&slash, &tab}) {
-    EXPECT_EQ(box->caption, "Saucelins");
-    EXPECT_EQ(box->text, Str(IDS_LABEL_REFUSED));
-    EXPECT_TRUE(box->Exclamation());
+  script.Until(Loaded);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    script.Do(c.start)
+        .Until([&c] {
+          if (!LabelEdit()) return false;
+          if (c.typed.find('\t') == std::string::npos) Type(c.typed); else Paste(c.typed);
+          PressKey(VK_RETURN);
+          return true;
+        })
+        .Until(AnswerBox(&boxes[i], IDOK))
+        .Until([&, i] {
+          if (!LabelEdit() || DialogOtherThan(Dialog())) return false;
+          retyped[i] = Text(LabelEdit());
+          siblings[i] = Children(Find({"Desserts"}));
+          if (c.fix.empty()) {
+            PressKey(VK_ESCAPE);
+          } else {
+            Type(c.fix);
+            PressKey(VK_RETURN);
+          }
+          return true;
+        })
+        .Until([&c] { return !LabelEdit() && Children(Find({"Desserts"})) == c.after; });
   }
-  EXPECT_EQ(twin.text, Formatted(IDS_LABEL_TAKEN, "Tartes"));
-  EXPECT_TRUE(twin.Exclamation());
-  EXPECT_EQ(twinByRename.text, Formatted(IDS_LABEL_TAKEN, "Tartes"));
-  // The edit came back with what was typed; meanwhile the category kept its label, or stayed
-  // unnamed when it was new.
-  EXPECT_EQ(afterSlash.text, cremes + "/Flans");
-  EXPECT_EQ(afterSlash.siblings, (std::vector<std::string>{"Tartes", ""}));
-  EXPECT_EQ(afterTwin.text, "Tartes");
-  EXPECT_EQ(afterTwin.siblings, (std::vector<std::string>{"Tartes", cremes, ""}));
-  EXPECT_EQ(afterTwinByRename.text, "Tartes");
-  EXPECT_EQ(afterTwinByRename.siblings, (std::vector<std::string>{"Tartes", cremes}));
-  EXPECT_EQ(afterTab.text, cremes + "\tflans");
+  QuitDiscarding(script, &discard);
+  RunToEnd(script);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(boxes[i].caption, "Saucelins");
+    EXPECT_EQ(boxes[i].text, cases[i].message);
+    EXPECT_TRUE(boxes[i].Exclamation());
+    // The edit came back with what was typed; meanwhile the category kept its label, or stayed
+    // unnamed when it was new.
+    EXPECT_EQ(retyped[i], cases[i].typed);
+    EXPECT_EQ(siblings[i], cases[i].whileRefused);
+  }
   EXPECT_TRUE(Beeps().empty());
 }
 
@@ -412,25 +343,9 @@ TEST_F(CategoryEditor, EveryLabelEditStopsAt63Characters) {
     std::vector<std::string> parent;  // where the edited category is
   };
   const std::vector<Way> ways = {
-      {"new category",
-       [] {
-         Select(Find({"Plats"}));
-         Command(IDC_EDITOR_CREATE);
-       },
-       {"Plats"}},
-      {"rename button",
-       [] {
-         Select(Find({"Desserts", "Tartes"}));
-         Command(IDC_EDITOR_RENAME);
-       },
-       {"Desserts"}},
-      {"click on the label",
-       [] {
-         Select(Find({kEntrees}));
-         SetFocus(Tree());
-         SendMessageA(Tree(), TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(Find({kEntrees})));
-       },
-       {}},
+      {"new category", On({"Plats"}, IDC_EDITOR_CREATE), {"Plats"}},
+      {"rename button", On({"Desserts", "Tartes"}, IDC_EDITOR_RENAME), {"Desserts"}},
+      {"click on the label", [] { ClickLabel({kEntrees}); }, {}},
   };
   const std::string typed = std::string(40, 'a') + std::string(40, 'b');
   std::vector<std::string> inEdit(ways.size()), kept(ways.size());
@@ -456,9 +371,8 @@ TEST_F(CategoryEditor, EveryLabelEditStopsAt63Characters) {
           return true;
         });
   }
-  script.Do([] { Command(IDC_QUIT); }).Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  QuitDiscarding(script, &discard);
+  RunToEnd(script);
   for (size_t i = 0; i < ways.size(); ++i) {
     SCOPED_TRACE(ways[i].name);
     const std::string expected = typed.substr(0, 62) + static_cast<char>('p' + i);
@@ -470,18 +384,17 @@ TEST_F(CategoryEditor, EveryLabelEditStopsAt63Characters) {
 TEST_F(CategoryEditor, TheRootIsNotOfferedForRenaming) {
   WriteCatalogue(kCatalogue);
   auto renameEnabled = [] { return IsWindowEnabled(GetDlgItem(Dialog(), IDC_EDITOR_RENAME)) != FALSE; };
-  bool atOpening = true, onDesserts = false, backOnRoot = true;
   HWND clickEdit = reinterpret_cast<HWND>(1);
   int ticks = 0;
   SeenBox discard;
   Script script;
   script.Until(Loaded)
       .Do([&] {
-        atOpening = renameEnabled();
+        EXPECT_FALSE(renameEnabled());  // at opening
         Select(Find({"Desserts"}));
-        onDesserts = renameEnabled();
+        EXPECT_TRUE(renameEnabled());
         Select(Root());
-        backOnRoot = renameEnabled();
+        EXPECT_FALSE(renameEnabled());
         // Neither the command nor a click on its label starts an edit of the root.
         Command(IDC_EDITOR_RENAME);
         SetFocus(Tree());
@@ -492,27 +405,15 @@ TEST_F(CategoryEditor, TheRootIsNotOfferedForRenaming) {
         EXPECT_EQ(LabelEdit(), nullptr);
         return ++ticks > 5;
       })
-      .Do([] {
-        EXPECT_EQ(Label(Root()), "Toutes les recettes");
-        Command(IDC_QUIT);
-      })
-      .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
-  EXPECT_FALSE(atOpening);
-  EXPECT_TRUE(onDesserts);
-  EXPECT_FALSE(backOnRoot);
+      .Do([] { EXPECT_EQ(Label(Root()), "Toutes les recettes"); });
+  QuitDiscarding(script, &discard);
+  RunToEnd(script);
   EXPECT_EQ(clickEdit, nullptr);
 }
 
 TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLabel) {
   WriteCatalogue(kCatalogue);
-  auto clickLabel = [] {
-    // What a click on the selected node's label does: the control starts editing by itself.
-    Select(Find({kEntrees}));
-    SetFocus(Tree());
-    SendMessageA(Tree(), TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(Find({kEntrees})));
-  };
+  const auto clickLabel = [] { ClickLabel({kEntrees}); };
   {
     Script script;
     script.Until(Loaded)
@@ -524,8 +425,7 @@ TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLa
           Command(IDC_QUIT);  // closes without asking
           return true;
         });
-    ASSERT_TRUE(RunEditor(script));
-    EXPECT_EQ(script.Done(), script.Steps());
+    RunToEnd(script);
   }
   SeenBox no, cancel, yes;
   Script script;
@@ -552,8 +452,7 @@ TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLa
         PostMessageA(Dialog(), WM_CLOSE, 0, 0);
       })
       .Until(AnswerBox(&yes, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  RunToEnd(script);
   EXPECT_EQ(editorResult_, 0);
   EXPECT_EQ(no.text, "Abandonner les changements");
   EXPECT_TRUE(cancel.seen && yes.seen);
@@ -566,10 +465,7 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
   std::string saved;
   Script script;
   script.Until(Loaded)
-      .Do([] {
-        Select(Find({"Plats", "Viandes", "Veau"}));
-        Command(IDC_EDITOR_DESTROY);
-      })
+      .Do(On({"Plats", "Viandes", "Veau"}, IDC_EDITOR_DESTROY))
       .Until(AnswerBox(&confirm, IDYES))
       .Until(NoOtherDialog())
       .Do([] {
@@ -585,11 +481,7 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
         Command(IDC_EDITOR_CREATE);
         return true;
       })
-      .Until([] {
-        if (!LabelEdit()) return false;
-        PressKey(VK_ESCAPE);
-        return true;
-      })
+      .Until(TypeLabel("", VK_ESCAPE))
       .Until([] { return !LabelEdit() && Children(Find({"Plats", "Viandes"})).size() == 1; })
       .Do([] { Command(IDC_QUIT); })
       .Until(AnswerBox(&again, IDNO))
@@ -600,8 +492,7 @@ TEST_F(CategoryEditor, SaveWritesTheNewFilingKeepsABackupAndClosingAsksNothingAf
         Command(IDC_QUIT);
         return true;
       });
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  RunToEnd(script);
   EXPECT_TRUE(again.seen);
 
   EXPECT_EQ(PathInIndex(saved, "Blanquette"), "/Plats/Viandes");
@@ -627,12 +518,7 @@ TEST_F(CategoryEditor, SaveNamesTheCategoriesItCannotKeepAndMayBeLeftUndone) {
   WriteCatalogue(kCatalogue);
   const std::string before = Slurp("Gourmix.Idx");
   auto create = [](std::vector<std::string> parent, std::string label, Script& script) {
-    script.Do([parent] {
-          Select(Find(parent));
-          Command(IDC_EDITOR_CREATE);
-        })
-        .Until(TypeLabel(label))
-        .Until([] { return !LabelEdit(); });
+    script.Do(On(parent, IDC_EDITOR_CREATE)).Until(TypeLabel(label)).Until(NoLabelEdit);
   };
   SeenBox no, yes;
   std::string afterNo;
@@ -656,8 +542,7 @@ TEST_F(CategoryEditor, SaveNamesTheCategoriesItCannotKeepAndMayBeLeftUndone) {
         Command(IDC_QUIT);
         return true;
       });
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  RunToEnd(script);
   EXPECT_EQ(no.caption, "Saucelins");
   EXPECT_EQ(no.text, Formatted(IDS_EMPTY_NOT_SAVED, "/Desserts/Cr\xE8mes\r\n/Plats/Viandes/Agneau\r\n"));
   EXPECT_EQ(no.buttons, (1u << IDYES) | (1u << IDNO));
@@ -772,8 +657,7 @@ TEST_F(CategoryEditor, SaveRefusesAPathThatWouldNotComeBackWholeAndShowsTheCateg
         Command(IDC_QUIT);
       })
       .Until(AnswerBox(&discard, IDYES));
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  RunToEnd(script);
   const std::string shown = (deepPath.substr(0, deepPath.size() - 5) + "un nom bien trop long").substr(0, 255);
   EXPECT_NE(refused.text.find("\xAB " + shown + " \xBB"), std::string::npos) << refused.text;
   EXPECT_TRUE(refused.Exclamation());
@@ -808,8 +692,7 @@ TEST_F(CategoryEditor, AfterAFailedLoadSaveIsRefusedAndTheIndexIsLeftAlone) {
         .Until(AnswerBox(&refused, IDOK))
         .Until(NoOtherDialog())
         .Do([] { Command(IDC_QUIT); });
-    ASSERT_TRUE(RunEditor(script));
-    EXPECT_EQ(script.Done(), script.Steps());
+    RunToEnd(script);
     EXPECT_EQ(load.text, Str(c.loadMessage));
     EXPECT_EQ(refused.caption, "Saucelins");
     EXPECT_EQ(refused.text, Str(IDS_SAVE_REFUSED));
@@ -840,8 +723,7 @@ TEST_F(CategoryEditor, HelpOpensOverTheEditor) {
       })
       .Until(NoOtherDialog())
       .Do([] { Command(IDC_QUIT); });
-  ASSERT_TRUE(RunEditor(script));
-  EXPECT_EQ(script.Done(), script.Steps());
+  RunToEnd(script);
   EXPECT_EQ(caption, "Aide de Saucelins");
 }
 

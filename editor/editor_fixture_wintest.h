@@ -291,6 +291,29 @@ class EditorTest : public ::testing::Test {
   }
 
   static void Command(int id) { PostMessageA(Dialog(), WM_COMMAND, id, 0); }
+  // A step that selects the category at `path` and sends the command `id`.
+  static std::function<void()> On(std::vector<std::string> path, int id) {
+    return [path, id] {
+      Select(Find(path));
+      Command(id);
+    };
+  }
+  // What a click on the selected category's label does: the control starts editing by itself.
+  static void ClickLabel(const std::vector<std::string>& path) {
+    Select(Find(path));
+    SetFocus(Tree());
+    SendMessageA(Tree(), TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(Find(path)));
+  }
+  static bool NoLabelEdit() { return LabelEdit() == nullptr; }
+  // Closes the editor, its question about the changes answered Yes into `discard`.
+  static void QuitDiscarding(Script& script, SeenBox* discard) {
+    script.Do([] { Command(IDC_QUIT); }).Until(AnswerBox(discard, IDYES));
+  }
+  // Runs the editor on `script`, which must play to its last step.
+  void RunToEnd(Script& script) {
+    ASSERT_TRUE(RunEditor(script));
+    EXPECT_EQ(script.Done(), script.Steps());
+  }
 
   testfiles::TempFolder folder_{"sed"};
   INT_PTR editorResult_ = -1;
