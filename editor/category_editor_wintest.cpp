@@ -301,7 +301,11 @@ TEST_F(CategoryEditor, ARefusedLabelSaysWhyAndIsEditedAgainFromWhatWasTyped) {
     script.Do(c.start)
         .Until([&c] {
           if (!LabelEdit()) return false;
-          if (c.typed.find('\t') == std::string::npos) Type(c.typed); else Paste(c.typed);
+          if (c.typed.find('\t') == std::string::npos) {
+            Type(c.typed);
+          } else {
+            Paste(c.typed);
+          }
           PressKey(VK_RETURN);
           return true;
         })
@@ -436,22 +440,20 @@ TEST_F(CategoryEditor, AnEditBegunByClickingTheLabelCountsOnlyWhenItChangesTheLa
         if (LabelEdit()) return false;
         EXPECT_EQ(Children(Root()), (std::vector<std::string>{"Desserts", "Hors-d'oeuvre", "Plats"}));
         EXPECT_TRUE(Editor().modified);
-        Command(IDC_QUIT);
         return true;
-      })
-      .Until(AnswerBox(&no, IDNO))
-      .Until(NoOtherDialog())
-      .Do([] {
-        EXPECT_TRUE(IsWindowVisible(Dialog()));
-        Command(IDCANCEL);  // the Escape key of the dialog
-      })
-      .Until(AnswerBox(&cancel, IDCANCEL))
-      .Until(NoOtherDialog())
-      .Do([] {
-        EXPECT_TRUE(IsWindowVisible(Dialog()));
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
-      })
-      .Until(AnswerBox(&yes, IDYES));
+      });
+  // Every way of closing asks; No and Cancel leave the editor open.
+  struct Close {
+    UINT message;
+    WPARAM command;  // IDCANCEL is the Escape key of the dialog
+    SeenBox* box;
+    int answer;
+  };
+  for (const Close& c : {Close{WM_COMMAND, IDC_QUIT, &no, IDNO}, Close{WM_COMMAND, IDCANCEL, &cancel, IDCANCEL},
+                         Close{WM_CLOSE, 0, &yes, IDYES}}) {
+    script.Do([c] { PostMessageA(Dialog(), c.message, c.command, 0); }).Until(AnswerBox(c.box, c.answer));
+    if (c.answer != IDYES) script.Until(NoOtherDialog()).Do([] { EXPECT_TRUE(IsWindowVisible(Dialog())); });
+  }
   RunToEnd(script);
   EXPECT_EQ(editorResult_, 0);
   EXPECT_EQ(no.text, "Abandonner les changements");
