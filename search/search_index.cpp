@@ -21,6 +21,10 @@ constexpr uint8_t kMemoBit = kInMemos;
 
 constexpr uint32_t kMostCountedWords = 65535;
 
+// The postings keep each text word's place modulo 256, a byte: in texts of at most that many
+// words, the places tell where a phrase stands; longer texts are read.
+constexpr uint32_t kPositionedWords = 256;
+
 void PutVarint(std::vector<uint8_t>* out, uint32_t v) {
   while (v >= 0x80) {
     out->push_back(static_cast<uint8_t>(v | 0x80));
@@ -33,6 +37,33 @@ inline uint32_t GetVarint(const uint8_t*& p) {
   uint32_t v = *p & 0x7F;
   for (int shift = 7; *p++ & 0x80; shift += 7) v |= static_cast<uint32_t>(*p & 0x7F) << shift;
   return v;
+}
+
+// A posting: the recipe's ordinal less the previous posting's (at least 1), how many text
+// words are the word (tf) and the fields that hold it (never none). Most postings are of common
+// words, close together and few per text: those take one byte, (delta - 1) << 5 | tf << 2 |
+// fields; the others a zero byte, then the delta and tf << 2 | fields as varints.
+void PutPosting(std::vector<uint8_t>* out, uint32_t delta, uint32_t tf, uint8_t fields) {
+  if (delta <= 8 && tf <= 7) {
+    out->push_back(static_cast<uint8_t>((delta - 1) << 5 | tf << 2 | fields));
+    return;
+  }
+  out->push_back(0);
+  PutVarint(out, delta);
+  PutVarint(out, tf << 2 | fields);
+}
+
+struct Posting {
+  uint32_t delta, tf;
+  uint8_t fields;
+};
+
+inline Posting GetPosting(const uint8_t*& p) {
+  const uint32_t b = *p++;
+  if (b != 0) return Posting{(b >> 5) + 1, (b >> 2) & 7, static_cast<uint8_t>(b & 3)};
+  const uint32_t delta = GetVarint(p);
+  const uint32_t v = GetVarint(p);
+  return Posting{delta, v >> 2, static_cast<uint8_t>(v & 3)};
 }
 
 inline bool HasPrefix(const char* word, size_t n, const std::string& prefix) {
@@ -317,8 +348,13 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
   std::vector<uint8_t> fields;
   std::vector<uint32_t> touched;
   std::string folded;
+  // The text positions of the recipe going by, chained per word in text order.
+  constexpr uint32_t kNone = ~0u;
+  std::vector<uint32_t> firstAt, lastAt;  // per word
+  std::vector<uint32_t> nextAt;           // per position
+  std::vector<uint8_t> positionAt;
 
-  auto note = [&](const std::string& w, uint8_t field, uint32_t ordinal) {
+  auto note = [&](const std::string& w, uint8_t field, uint32_t ordinal, uint32_t position) {
     const uint32_t id = words.Id(w);
     if (id == lists.size()) {
       lists.emplace_back();
@@ -326,15 +362,25 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
       seen.push_back(0);
       tf.push_back(0);
       fields.push_back(0);
+      firstAt.push_back(kNone);
+      lastAt.push_back(kNone);
     }
     if (seen[id] != ordinal + 1) {
       seen[id] = ordinal + 1;
       tf[id] = 0;
       fields[id] = 0;
+      firstAt[id] = kNone;
       touched.push_back(id);
     }
     fields[id] |= field;
-    if (field == kTextBit) ++tf[id];
+    if (field != kTextBit) return;
+    ++tf[id];
+    const uint32_t at = static_cast<uint32_t>(positionAt.size());
+    positionAt.push_back(static_cast<uint8_t>(position));
+    nextAt.push_back(kNone);
+    if (firstAt[id] == kNone) firstAt[id] = at;
+    else nextAt[lastAt[id]] = at;
+    lastAt[id] = at;
   };
 
   ForEachRecipeText(
@@ -343,16 +389,18 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
         const uint32_t ordinal = static_cast<uint32_t>(order_.size());
         order_.push_back(entry);
         touched.clear();
+        positionAt.clear();
+        nextAt.clear();
         const char* title = entries[entry].title ? entries[entry].title : "";
         ForEachWord(title, std::strlen(title), folded, [&](const std::string& w, size_t, size_t) {
-          note(w, kTitleBit, ordinal);
+          note(w, kTitleBit, ordinal, 0);
           return true;
         });
         uint32_t textWords = 0;
         if (text) {
           textBytes_ += n;
           ForEachWord(text, n, folded, [&](const std::string& w, size_t, size_t) {
-            note(w, kTextBit, ordinal);
+            note(w, kTextBit, ordinal, textWords);
             ++textWords;
             return true;
           });
@@ -363,8 +411,9 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
         length_.push_back(static_cast<uint16_t>(textWords));
         totalWords_ += textWords;
         for (uint32_t id : touched) {
-          PutVarint(&lists[id], ordinal + 1 - last[id]);
-          PutVarint(&lists[id], tf[id] << 2 | fields[id]);
+          std::vector<uint8_t>& list = lists[id];
+          PutPosting(&list, ordinal + 1 - last[id], tf[id], fields[id]);
+          for (uint32_t at = firstAt[id]; at != kNone; at = nextAt[at]) list.push_back(positionAt[at]);
           last[id] = ordinal + 1;
         }
       },
@@ -459,10 +508,11 @@ uint32_t SearchIndex::Collect(const std::string& prefix, unsigned scope, uint32_
       const uint8_t* end = postings_.data() + postStart_[w + 1];
       uint32_t ordinal1 = 0;  // ordinal + 1
       while (p < end) {
-        ordinal1 += GetVarint(p);
-        const uint32_t v = GetVarint(p);
-        const uint8_t fields = static_cast<uint8_t>(v & 3) & wanted;
-        if (fields) mark(ordinal1 - 1, fields, (fields & kTextBit) ? v >> 2 : 0);
+        const Posting posting = GetPosting(p);
+        ordinal1 += posting.delta;
+        p += posting.tf;  // the places
+        const uint8_t fields = posting.fields & wanted;
+        if (fields) mark(ordinal1 - 1, fields, (fields & kTextBit) ? posting.tf : 0);
       }
     }
   }
@@ -491,15 +541,18 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
     const QueryTerm& term = query.terms[k];
     const uint32_t epoch = ++epoch_;
     touched.clear();
+    // A phrase's candidates come from its rarest word, by the size of its postings.
+    const size_t lead = RarestWord(term);
     uint32_t inText =
-        Collect(term.words[0], scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
+        Collect(term.words[lead], scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
     const bool phrase = term.words.size() > 1;
     std::vector<std::string> needles;
     for (const std::string& w : term.words) needles.push_back('\0' + w);
     if (phrase) {
       // A candidate keeps the fields that hold every word of the phrase; the order is checked
       // on the words themselves below.
-      for (size_t j = 1; j < term.words.size(); ++j) {
+      for (size_t j = 0; j < term.words.size(); ++j) {
+        if (j == lead) continue;
         const uint32_t e2 = ++epoch_;
         other.clear();
         Collect(term.words[j], scope, e2, stamp2_.data(), mask2_.data(), tf2_.data(), &other);
@@ -510,7 +563,10 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
       // Ordinals follow the recipe bases: in their order, the texts are read front to back.
       std::sort(k == 0 ? touched.begin() : candidates.begin(), k == 0 ? touched.end() : candidates.end());
     }
-    // Phrases are checked on the words themselves, only for recipes still in the running.
+    const uint32_t placed =
+        phrase && (scope & kTextBit) ? CountPhrases(term, k == 0 ? touched : candidates, epoch) : 0;
+    // Phrases are checked on the words themselves, only for recipes still in the running: in
+    // a short text on the words' positions, in a longer one on its words.
     auto matches = [&](uint32_t o) {
       if (stamp_[o] != epoch || !(mask_[o] & scope)) return false;
       if (!phrase) return true;
@@ -520,7 +576,9 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
         found |= kTitleBit;
       }
       size_t n = 0;
-      const char* text = (mask_[o] & kTextBit) ? reader.Text(e, &n) : nullptr;
+      const bool positioned = placed != 0 && stamp2_[o] == placed;
+      const char* text = (mask_[o] & kTextBit) && !positioned ? reader.Text(e, &n) : nullptr;
+      if (positioned && tf_[o]) found |= kTextBit;
       if (text) {
         folded.Fill(text, n);
         tf_[o] = folded.CountPhrase(needles);
@@ -555,6 +613,72 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
   return hits;
 }
 
+size_t SearchIndex::RarestWord(const QueryTerm& term) const {
+  size_t rarest = 0;
+  size_t least = ~size_t{0};
+  for (size_t j = 0; j < term.words.size() && term.words.size() > 1; ++j) {
+    size_t lo, hi;
+    Range(term.words[j], &lo, &hi);
+    const size_t bytes = postStart_[hi] - postStart_[lo];
+    if (bytes < least) least = bytes, rarest = j;
+  }
+  return rarest;
+}
+
+uint32_t SearchIndex::CountPhrases(const QueryTerm& term, const std::vector<uint32_t>& from,
+                                   uint32_t epoch) const {
+  const uint32_t placed = ++epoch_;
+  uint32_t slots = 0;
+  for (uint32_t o : from) {
+    if (stamp_[o] == epoch && (mask_[o] & kTextBit) && length_[o] <= kPositionedWords) {
+      stamp2_[o] = placed;
+      tf2_[o] = slots++;
+    }
+  }
+  if (slots == 0) return placed;
+  // Per recipe, a bit per word place: where the phrase can still begin. Word j of the phrase
+  // at place p lets it begin at p - j.
+  constexpr size_t kWordsPerSlot = kPositionedWords / 64;
+  std::vector<uint64_t> begins(kWordsPerSlot * slots), here;
+  for (size_t j = 0; j < term.words.size(); ++j) {
+    if (j == 1) here.resize(begins.size());
+    if (j > 0) std::fill(here.begin(), here.end(), 0);
+    uint64_t* bits = j == 0 ? begins.data() : here.data();
+    size_t lo, hi;
+    Range(term.words[j], &lo, &hi);
+    for (size_t w = lo; w < hi; ++w) {
+      const uint8_t* p = postings_.data() + postStart_[w];
+      const uint8_t* end = postings_.data() + postStart_[w + 1];
+      uint32_t ordinal1 = 0;
+      while (p < end) {
+        const Posting posting = GetPosting(p);
+        ordinal1 += posting.delta;
+        const uint32_t tf = posting.tf;
+        if (tf != 0 && stamp2_[ordinal1 - 1] == placed) {
+          uint64_t* b = bits + kWordsPerSlot * tf2_[ordinal1 - 1];
+          for (uint32_t i = 0; i < tf; ++i) {
+            if (p[i] < j) continue;
+            const uint32_t begin = p[i] - static_cast<uint32_t>(j);
+            b[begin >> 6] |= uint64_t{1} << (begin & 63);
+          }
+        }
+        p += tf;
+      }
+    }
+    if (j > 0) {
+      for (size_t i = 0; i < begins.size(); ++i) begins[i] &= here[i];
+    }
+  }
+  for (uint32_t o : from) {
+    if (stamp2_[o] != placed) continue;
+    const uint64_t* b = begins.data() + kWordsPerSlot * tf2_[o];
+    uint32_t c = 0;
+    for (size_t i = 0; i < kWordsPerSlot; ++i) c += static_cast<uint32_t>(__builtin_popcountll(b[i]));
+    tf_[o] = c;
+  }
+  return placed;
+}
+
 void SearchIndex::MakeScratch() const {
   if (stamp_.size() == count_) return;
   stamp_.assign(count_, 0);
@@ -568,11 +692,49 @@ void SearchIndex::MakeScratch() const {
 }
 
 void RankHits(std::vector<Hit>* hits) {
-  std::sort(hits->begin(), hits->end(), [](const Hit& a, const Hit& b) {
-    if (a.titleTerms != b.titleTerms) return a.titleTerms > b.titleTerms;
-    if (a.score != b.score) return a.score > b.score;
-    return a.entry < b.entry;
-  });
+  // Sorted as 128-bit integers, byte by byte from the lowest (a radix sort: tens of thousands
+  // of hits in a fraction of what comparisons take): title terms (most first), score (highest
+  // first: the bits of a double that is not negative order as the double does), entry. The
+  // key holds all three, so the hits come back from it.
+  struct Key {
+    uint64_t high, low;
+    unsigned Byte(unsigned d) const {
+      return static_cast<unsigned>((d < 8 ? low >> (8 * d) : high >> (8 * (d - 8))) & 0xFF);
+    }
+  };
+  std::vector<Key> keys(hits->size()), other(hits->size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const Hit& h = (*hits)[i];
+    uint64_t bits;
+    const double score = h.score > 0 ? h.score : 0.0;
+    std::memcpy(&bits, &score, sizeof bits);
+    bits = ~bits;
+    keys[i].high = static_cast<uint64_t>(~h.titleTerms) << 32 | bits >> 32;
+    keys[i].low = bits << 32 | h.entry;
+  }
+  std::vector<uint32_t> counts(16 * 256, 0);
+  for (const Key& k : keys) {
+    for (unsigned d = 0; d < 16; ++d) ++counts[d * 256 + k.Byte(d)];
+  }
+  for (unsigned d = 0; d < 16; ++d) {
+    uint32_t* count = counts.data() + d * 256;
+    if (count[keys.empty() ? 0 : keys[0].Byte(d)] == keys.size()) continue;  // one value
+    uint32_t at = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+      const uint32_t c = count[b];
+      count[b] = at;
+      at += c;
+    }
+    for (const Key& k : keys) other[count[k.Byte(d)]++] = k;
+    keys.swap(other);
+  }
+  for (size_t i = 0; i < keys.size(); ++i) {
+    uint64_t bits = ~(keys[i].high << 32 | keys[i].low >> 32);
+    Hit& h = (*hits)[i];
+    std::memcpy(&h.score, &bits, sizeof bits);
+    h.titleTerms = ~static_cast<uint32_t>(keys[i].high >> 32);
+    h.entry = static_cast<uint32_t>(keys[i].low);
+  }
 }
 
 size_t SearchIndex::MemoryBytes() const {

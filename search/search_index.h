@@ -92,6 +92,13 @@ class SearchIndex {
   // Accumulates the postings of every word beginning with `prefix`: see search_index.cpp.
   uint32_t Collect(const std::string& prefix, unsigned scope, uint32_t epoch, uint32_t* stamp,
                    uint8_t* mask, uint32_t* tf, std::vector<uint32_t>* touched) const;
+  // Counts, into tf_, a phrase's occurrences in the texts of the recipes of `from` still in
+  // the running (stamp_ is epoch) that hold all its words and are short enough to be told by
+  // their places; marks those with the epoch returned in stamp2_.
+  // The word of a phrase with the fewest postings (0 for a single word).
+  size_t RarestWord(const QueryTerm& term) const;
+  uint32_t CountPhrases(const QueryTerm& term, const std::vector<uint32_t>& from,
+                        uint32_t epoch) const;
   void MakeScratch() const;
   bool WordMatchesIn(const std::string& word, unsigned scope) const;
 
@@ -105,7 +112,9 @@ class SearchIndex {
   std::vector<std::pair<uint32_t, uint32_t>> byId_;  // (recipe number, ordinal), sorted
   std::vector<char> vocab_;        // the folded words, sorted, back to back
   std::vector<uint32_t> vocabStart_;
-  std::vector<uint8_t> postings_;  // per word: (ordinal delta, tf << 2 | fields) varints
+  // Per word and recipe: a posting (ordinal delta, tf, fields: see search_index.cpp), then
+  // the place of each of its tf text words (modulo 256), a byte each.
+  std::vector<uint8_t> postings_;
   std::vector<uint32_t> postStart_;
   MemoWords memos_;
   // Per-ordinal query state, made on first use; an entry counts for the current term only

@@ -182,6 +182,21 @@ TEST_F(SearchTest, PhrasesMatchConsecutiveWordsWithinOneField) {
                {"\"beurre blanc\"", {1}, kInTitles}, {"\"beurre blanc\"", {1, 3, 2}, kInTitles | kInTexts}});
 }
 
+// The index tells where a phrase stands in a text by its words' places modulo 256: texts of
+// more words are read instead, and no phrase runs from a text's end round to its start.
+TEST_F(SearchTest, PhrasesInTextsOfAboutTwoHundredAndFiftySixWords) {
+  auto words = [](int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += "mot ";
+    return s;
+  };
+  Make({{1, "Un", "blanc " + words(254) + "beurre"},         // 256 words
+        {2, "Deux", "beurre " + words(256) + "blanc fin"},  // blanc 257 words after beurre
+        {3, "Trois", words(280) + "beurre blanc"}});
+  ExpectFinds({{"\"beurre blanc\"", {3}}, {"\"mot beurre\"", {1, 3}}, {"\"blanc mot\"", {1}},
+               {"\"beurre mot\"", {2}}, {"\"blanc fin\"", {2}}});
+}
+
 TEST_F(SearchTest, ScopesLimitWhereTermsAreLookedFor) {
   Make({{1, "Tarte au citron", "Citrons, sucre, beurre."}, {2, "Cake", "Zeste de citron."},
         {3, "Flan", "Lait, sucre."}});
