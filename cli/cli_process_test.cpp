@@ -277,15 +277,54 @@ TEST_F(CliProcessTest, RecordReachesTheDiskBeforeItsEntry) {
     // (with or after the count's), a sync.
     std::istringstream lines(Slurp(trace));
     std::vector<std::string> merged;  // runs of one kind counted once
-    for (std::string what, name; lines >> what >> name;) {
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream fields(line);
+      std::string what, name;
       long long offset = 0, length = 0;
-      if (what == "write") lines >> offset >> length;
+      fields >> what >> name >> offset >> length;
       if (name != MemoStoreName) continue;
       const bool directory = offset < static_cast<long long>(EntryAt(c.entry)) + 16 && offset + length > 58;
       const char* e = what == "sync" ? "sync" : directory ? "directory" : "record";
       if (merged.empty() || merged.back() != e) merged.push_back(e);
     }
     EXPECT_EQ(merged, (std::vector<std::string>{"record", "sync", "directory", "sync"}));
+  }
+}
+
+// A rename or a link is lasting only once the folder that holds the names is on disk: each is
+// followed by a sync of the folder before the next one, and before the command ends.
+TEST_F(CliProcessTest, TheFolderIsSyncedAfterEveryRenameOrLink) {
+  if (!shimLoads_) GTEST_SKIP() << "the fault shim cannot be preloaded here";
+  const std::string trace = logs_.Path() + "/trace";
+  const std::string id = std::to_string(ids_[0]);
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int renames;  // renames and links
+  } cases[] = {{"first memo", {"memo", "set", id, "abc"}, 1},
+               {"rewrite", {"memo", "delete", id}, 1},
+               {"resave, with its backup", {"resave"}, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(trace);
+    std::vector<std::string> env = ShimEnv();
+    env.push_back("FAULT_SHIM_TRACE=" + trace);
+    ASSERT_EQ(Run(c.args, env).code, 0);
+    std::istringstream lines(Slurp(trace));
+    int renames = 0;
+    bool unsynced = false;
+    for (std::string line; std::getline(lines, line);) {
+      const std::string what = line.substr(0, line.find(' '));
+      if (what == "rename" || what == "link") {
+        EXPECT_FALSE(unsynced) << "before " << line;
+        unsynced = true;
+        ++renames;
+      } else if (line == "sync .") {
+        unsynced = false;
+      }
+    }
+    EXPECT_EQ(renames, c.renames);
+    EXPECT_FALSE(unsynced) << Slurp(trace);
   }
 }
 

@@ -13,8 +13,10 @@
  *                            (a close still releases the descriptor, as close(2) does);
  *                            kinds: write, sync, rename, link, unlink, close
  *   FAULT_SHIM_REPORT=path   at exit, one line per kind "kind count" and "fired 0|1"
- *   FAULT_SHIM_TRACE=path    one line per write "write NAME OFFSET LENGTH" and per sync
- *                            "sync NAME", in the order the program made them
+ *   FAULT_SHIM_TRACE=path    one line per write "write NAME OFFSET LENGTH", per sync
+ *                            "sync NAME" and per change of a folder's names ("rename FROM
+ *                            TO", "link FROM TO", "unlink NAME"), in the order the program
+ *                            made them
  * Only descriptors above 2 count: the standard streams are the test's, not the program's.
  */
 #define _GNU_SOURCE
@@ -153,12 +155,22 @@ static int Sync(int fd, long number) {
 int fsync(int fd) { return Sync(fd, SYS_fsync); }
 int fdatasync(int fd) { return Sync(fd, SYS_fdatasync); }
 
+/* Traces a change of names that took place: "what FROM TO", or "what NAME" without `to`. */
+static int TraceNames(int result, const char* what, const char* from, const char* to) {
+  if (result == 0 && getenv("FAULT_SHIM_TRACE")) {
+    char line[1024];
+    snprintf(line, sizeof line, "%s %s%s%s\n", what, from, to ? " " : "", to ? to : "");
+    Trace(line);
+  }
+  return result;
+}
+
 int rename(const char* from, const char* to) {
   if (Fails(kRename)) {
     errno = EIO;
     return -1;
   }
-  return (int)syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to);
+  return TraceNames((int)syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to), "rename", from, to);
 }
 
 int link(const char* from, const char* to) {
@@ -166,7 +178,7 @@ int link(const char* from, const char* to) {
     errno = EIO;
     return -1;
   }
-  return (int)syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0);
+  return TraceNames((int)syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0), "link", from, to);
 }
 
 int unlink(const char* name) {
@@ -174,7 +186,7 @@ int unlink(const char* name) {
     errno = EIO;
     return -1;
   }
-  return (int)syscall(SYS_unlinkat, AT_FDCWD, name, 0);
+  return TraceNames((int)syscall(SYS_unlinkat, AT_FDCWD, name, 0), "unlink", name, NULL);
 }
 
 /* remove() reaches unlink inside the library; the program's own files are never folders. */

@@ -2,7 +2,9 @@
 // permissions and the lock between programs.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,9 +21,27 @@ int Flush(FILE* f) {
   return ::fsync(::fileno(f)) == 0 ? 0 : EOF;
 }
 
+namespace {
+
+// A rename is on disk only once the folder that holds the names is: syncing the file itself
+// does not carry its new name. A folder that cannot be opened, or a file system that offers no
+// sync of folders (EINVAL), leaves nothing more to be done; any other failure is reported.
+int SyncFolderOf(const char* name) {
+  const char* slash = std::strrchr(name, '/');
+  const std::string folder = !slash ? "." : slash == name ? "/" : std::string(name, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  const int synced = ::fsync(fd) == 0 || errno == EINVAL ? 0 : -1;
+  ::close(fd);
+  return synced;
+}
+
+}  // namespace
+
 int ReplaceAtomically(const char* from, const char* to) {
   if (InjectFault()) return -1;
-  return std::rename(from, to) == 0 ? 0 : -1;
+  if (std::rename(from, to) != 0) return -1;
+  return SyncFolderOf(to);
 }
 
 int RenameNoReplace(const char* from, const char* to) {
@@ -29,7 +49,7 @@ int RenameNoReplace(const char* from, const char* to) {
   // link() refuses an existing target, so no window exists in which `to` could be replaced.
   if (::link(from, to) != 0) return -1;
   ::unlink(from);
-  return 0;
+  return SyncFolderOf(to);
 }
 
 bool Exists(const char* name) {

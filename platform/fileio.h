@@ -28,9 +28,11 @@ int Flush(FILE* f);
 int Close(FILE* f);
 int Remove(const char* name);
 // Replaces `to` by `from` in one step: afterwards `to` is either the old file or the new one,
-// never missing. 0 on success; on failure both files are as they were.
+// never missing. 0 on success, once the new name is on disk; on failure both files are as
+// they were, or, when only the folder could not be put on disk, the rename is made but might
+// not outlast a crash.
 int ReplaceAtomically(const char* from, const char* to);
-// Renames `from` to `to` only when no file named `to` exists; 0 on success.
+// Renames `from` to `to` only when no file named `to` exists; 0 on success, as above.
 int RenameNoReplace(const char* from, const char* to);
 bool Exists(const char* name);
 // Creates `name` empty, for reading and writing, only if no file of that name exists: the test
