@@ -221,6 +221,8 @@ TEST_F(CliProcessTest, EveryFailingSystemCallOfAMemoCommandLeavesTheOldOrTheNewS
         bool whole = false;
         vlrtest::StoredRecords(e.path().c_str(), &whole);
         EXPECT_TRUE(whole) << "partial temporary file " << e.path();
+        std::error_code error;
+        EXPECT_FALSE(fs::equivalent(e.path(), MemoStoreName, error)) << "second name of the store " << e.path();
       }
     });
     EXPECT_GT(failing, 5);

@@ -48,7 +48,12 @@ int RenameNoReplace(const char* from, const char* to) {
   if (InjectFault()) return -1;
   // link() refuses an existing target, so no window exists in which `to` could be replaced.
   if (::link(from, to) != 0) return -1;
-  ::unlink(from);
+  if (::unlink(from) != 0) {
+    // Left so, the temporary name would stay as a second name of the file, which nothing
+    // would ever remove: the link is taken back, and the rename did not happen. Should that
+    // fail too, the file is in place under `to`, as asked, and keeps both names.
+    if (::unlink(to) == 0) return -1;
+  }
   return SyncFolderOf(to);
 }
 
