@@ -137,6 +137,28 @@ class Interner {
   std::vector<char> chars_;
 };
 
+// A word as a suggestion shows it: its letters in lower case, accents kept. Empty when that
+// is the folded word itself (no accent, no ligature), which is then shown.
+std::string Spelling(const char* raw, size_t n, const std::string& folded) {
+  std::string lower(raw, n);
+  bool plain = n == folded.size();
+  for (char& ch : lower) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) ch = static_cast<char>(c + 0x20);
+    else if (c == 0x8A || c == 0x8C || c == 0x8E) ch = static_cast<char>(c + 0x10);  // S, OE, Z caron
+    else if (c == 0x9F) ch = static_cast<char>(0xFF);                               // Y diaeresis
+    plain = plain && (static_cast<unsigned char>(ch) < 0x80);
+  }
+  return plain ? std::string() : lower;
+}
+
+inline bool HasHighByte(const char* s, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
+  }
+  return false;
+}
+
 template <typename T>
 size_t Bytes(const std::vector<T>& v) {
   return v.capacity() * sizeof(T);
@@ -178,7 +200,10 @@ void MemoWords::Set(uint32_t id, const char* text, size_t n) {
                   auto it = words_.find(w);
                   if (it != words_.end()) {
                     it->second.erase(id);
-                    if (it->second.empty()) words_.erase(it);
+                    if (it->second.empty()) {
+                      words_.erase(it);
+                      spellings_.erase(w);
+                    }
                   }
                   return true;
                 });
@@ -190,8 +215,12 @@ void MemoWords::Set(uint32_t id, const char* text, size_t n) {
   }
   if (!text || n == 0) return;
   const std::string& stored = texts_[id] = std::string(text, n);
-  ForEachWord(stored.data(), stored.size(), folded, [&](const std::string& w, size_t, size_t) {
+  ForEachWord(stored.data(), stored.size(), folded, [&](const std::string& w, size_t a, size_t b) {
     words_[w].insert(id);
+    if (HasHighByte(stored.data() + a, b - a) && !spellings_.count(w)) {
+      std::string spelt = Spelling(stored.data() + a, b - a, w);
+      if (!spelt.empty()) spellings_[w] = spelt;
+    }
     return true;
   });
 }
@@ -199,6 +228,12 @@ void MemoWords::Set(uint32_t id, const char* text, size_t n) {
 void MemoWords::Clear() {
   texts_.clear();
   words_.clear();
+  spellings_.clear();
+}
+
+std::string MemoWords::Spelt(const std::string& word) const {
+  auto it = spellings_.find(word);
+  return it == spellings_.end() ? word : it->second;
 }
 
 const std::string* MemoWords::Text(uint32_t id) const {
@@ -218,6 +253,7 @@ size_t MemoWords::MemoryBytes() const {
   // Node and bucket overheads of the standard containers, roughly.
   for (const auto& [id, text] : texts_) bytes += 48 + text.capacity();
   for (const auto& [word, ids] : words_) bytes += 64 + word.capacity() + 40 * ids.size();
+  for (const auto& [word, spelt] : spellings_) bytes += 64 + word.capacity() + spelt.capacity();
   return bytes;
 }
 
@@ -319,6 +355,8 @@ void SearchIndex::Clear() {
   vocabStart_ = {};
   postings_ = {};
   postStart_ = {};
+  spelt_ = {};
+  spellings_ = {};
   stamp_ = {};
   stamp2_ = {};
   tf_ = {};
@@ -354,9 +392,13 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
   std::vector<uint32_t> nextAt;           // per position
   std::vector<uint8_t> positionAt;
 
-  auto note = [&](const std::string& w, uint8_t field, uint32_t ordinal, uint32_t position) {
+  // Per word: how a suggestion shows it, from its first occurrence with a letter beyond ASCII.
+  std::vector<std::string> spelt;
+  auto note = [&](const std::string& w, const char* raw, size_t rawSize, uint8_t field,
+                  uint32_t ordinal, uint32_t position) {
     const uint32_t id = words.Id(w);
     if (id == lists.size()) {
+      spelt.emplace_back();
       lists.emplace_back();
       last.push_back(0);
       seen.push_back(0);
@@ -373,6 +415,7 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
       touched.push_back(id);
     }
     fields[id] |= field;
+    if (spelt[id].empty() && HasHighByte(raw, rawSize)) spelt[id] = Spelling(raw, rawSize, w);
     if (field != kTextBit) return;
     ++tf[id];
     const uint32_t at = static_cast<uint32_t>(positionAt.size());
@@ -392,15 +435,15 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
         positionAt.clear();
         nextAt.clear();
         const char* title = entries[entry].title ? entries[entry].title : "";
-        ForEachWord(title, std::strlen(title), folded, [&](const std::string& w, size_t, size_t) {
-          note(w, kTitleBit, ordinal, 0);
+        ForEachWord(title, std::strlen(title), folded, [&](const std::string& w, size_t a, size_t b) {
+          note(w, title + a, b - a, kTitleBit, ordinal, 0);
           return true;
         });
         uint32_t textWords = 0;
         if (text) {
           textBytes_ += n;
-          ForEachWord(text, n, folded, [&](const std::string& w, size_t, size_t) {
-            note(w, kTextBit, ordinal, textWords);
+          ForEachWord(text, n, folded, [&](const std::string& w, size_t a, size_t b) {
+            note(w, text + a, b - a, kTextBit, ordinal, textWords);
             ++textWords;
             return true;
           });
@@ -440,6 +483,11 @@ void SearchIndex::Build(const RecipeEntry* entries, uint32_t count, BuildProgres
   vocabStart_.reserve(sorted.size() + 1);
   postStart_.reserve(sorted.size() + 1);
   for (uint32_t id : sorted) {
+    if (!spelt[id].empty()) {
+      spelt_.emplace_back(static_cast<uint32_t>(vocabStart_.size()), static_cast<uint32_t>(spellings_.size()));
+      spellings_.insert(spellings_.end(), spelt[id].begin(), spelt[id].end());
+      spellings_.push_back('\0');
+    }
     vocabStart_.push_back(static_cast<uint32_t>(vocab_.size()));
     postStart_.push_back(static_cast<uint32_t>(postings_.size()));
     vocab_.insert(vocab_.end(), words.Chars(id), words.Chars(id) + words.Length(id));
@@ -740,7 +788,8 @@ void RankHits(std::vector<Hit>* hits) {
 size_t SearchIndex::MemoryBytes() const {
   return Bytes(order_) + Bytes(length_) + Bytes(byId_) + Bytes(vocab_) + Bytes(vocabStart_) +
          Bytes(postings_) + Bytes(postStart_) + Bytes(stamp_) + Bytes(stamp2_) + Bytes(tf_) + Bytes(tf2_) +
-         Bytes(titleTerms_) + Bytes(mask_) + Bytes(mask2_) + Bytes(score_) +
+         Bytes(titleTerms_) + Bytes(mask_) + Bytes(mask2_) + Bytes(score_) + Bytes(spelt_) +
+         Bytes(spellings_) +
          memos_.MemoryBytes();
 }
 
@@ -769,6 +818,12 @@ size_t BoundedDistance(const char* a, size_t na, const char* b, size_t nb, size_
 
 }  // namespace
 
+std::string SearchIndex::Spelt(size_t i) const {
+  auto it = std::lower_bound(spelt_.begin(), spelt_.end(), std::make_pair(static_cast<uint32_t>(i), 0u));
+  if (it == spelt_.end() || it->first != i) return Word(i);
+  return std::string(spellings_.data() + it->second);
+}
+
 bool SearchIndex::WordMatchesIn(const std::string& word, unsigned scope) const {
   const uint32_t epoch = ++epoch_;
   std::vector<uint32_t> touched;
@@ -782,6 +837,7 @@ std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope
     size_t distance;
     size_t recipes;
     std::string word;
+    std::string shown;
   };
   std::vector<Candidate> found;
   scope &= kInEverything;
@@ -791,7 +847,7 @@ std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope
   for (const QueryTerm& term : query.terms) {
     for (const std::string& q : term.words) {
       if (WordMatchesIn(q, scope)) continue;
-      auto consider = [&](const char* w, size_t n) {
+      auto consider = [&](const char* w, size_t n, auto spell) {
         const size_t d = BoundedDistance(q.data(), q.size(), w, n, kMostEdits);
         // A word of which no letter is kept is no correction ("a" for "zut").
         if (d > kMostEdits || d >= n) return;
@@ -802,15 +858,18 @@ std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope
         const uint32_t epoch = ++epoch_;
         std::vector<uint32_t> touched;
         Collect(word, scope, epoch, stamp_.data(), mask_.data(), tf_.data(), &touched);
-        if (!touched.empty()) found.push_back(Candidate{d, touched.size(), std::move(word)});
+        if (!touched.empty()) found.push_back(Candidate{d, touched.size(), word, spell(word)});
       };
       if (scope & (kTitleBit | kTextBit)) {
         for (size_t i = 0; i < VocabularySize(); ++i) {
-          consider(vocab_.data() + vocabStart_[i], vocabStart_[i + 1] - vocabStart_[i]);
+          consider(vocab_.data() + vocabStart_[i], vocabStart_[i + 1] - vocabStart_[i],
+                   [this, i](const std::string&) { return Spelt(i); });
         }
       }
       if (scope & kMemoBit) {
-        for (const auto& [w, ids] : memos_.Words()) consider(w.data(), w.size());
+        for (const auto& [w, ids] : memos_.Words()) {
+          consider(w.data(), w.size(), [this](const std::string& word) { return memos_.Spelt(word); });
+        }
       }
     }
   }
@@ -820,7 +879,7 @@ std::vector<std::string> SearchIndex::Suggest(const Query& query, unsigned scope
     return a.word < b.word;
   });
   std::vector<std::string> words;
-  for (size_t i = 0; i < found.size() && i < most; ++i) words.push_back(found[i].word);
+  for (size_t i = 0; i < found.size() && i < most; ++i) words.push_back(found[i].shown);
   return words;
 }
 

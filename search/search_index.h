@@ -45,11 +45,14 @@ class MemoWords {
   // Recipe numbers whose memo has a word beginning with `prefix` (folded).
   void IdsWithPrefix(const std::string& prefix, std::set<uint32_t>* ids) const;
   const std::map<std::string, std::set<uint32_t>>& Words() const { return words_; }
+  // A folded word as a suggestion shows it (see SearchIndex::Suggest).
+  std::string Spelt(const std::string& word) const;
   size_t MemoryBytes() const;
 
  private:
   std::unordered_map<uint32_t, std::string> texts_;
   std::map<std::string, std::set<uint32_t>> words_;  // folded word -> recipe numbers
+  std::map<std::string, std::string> spellings_;     // folded word -> as shown, when it differs
 };
 
 class SearchIndex {
@@ -72,8 +75,9 @@ class SearchIndex {
   // kInTexts and kInMemos. An empty query finds nothing.
   std::vector<Hit> Search(const Query& query, unsigned scope) const;
   // Words of the catalogue (and of the memos when they are searched) that are at most two
-  // edits away from a query word that matches nothing in scope, closest and most common
-  // first; at most `most`.
+  // edits away (folded) from a query word that matches nothing in scope, closest and most
+  // common first; at most `most`. Each is spelt as first met with its accents, in lower case
+  // ("cr\xE8me" for "Cr\xE8me", "creme" and "CR\xC8ME").
   std::vector<std::string> Suggest(const Query& query, unsigned scope, size_t most) const;
 
   uint32_t Count() const { return count_; }
@@ -101,6 +105,7 @@ class SearchIndex {
                         uint32_t epoch) const;
   void MakeScratch() const;
   bool WordMatchesIn(const std::string& word, unsigned scope) const;
+  std::string Spelt(size_t i) const;  // vocabulary word i as a suggestion shows it
 
   const RecipeEntry* entries_ = nullptr;
   uint32_t count_ = 0;
@@ -116,6 +121,10 @@ class SearchIndex {
   // the place of each of its tf text words (modulo 256), a byte each.
   std::vector<uint8_t> postings_;
   std::vector<uint32_t> postStart_;
+  // The words whose suggestion shows accents: (vocabulary position, offset of its spelling in
+  // spellings_, NUL-ended), by position.
+  std::vector<std::pair<uint32_t, uint32_t>> spelt_;
+  std::vector<char> spellings_;
   MemoWords memos_;
   // Per-ordinal query state, made on first use; an entry counts for the current term only
   // when its stamp is the term's epoch, so nothing is cleared between terms.

@@ -250,14 +250,16 @@ TEST_F(SearchTest, SuggestsCloseWordsWhenNothingIsFound) {
   Make({{1, "Gratin de poireaux", "Poireaux, cr\xE8me."},
         {2, "Tarte aux poires", "Poires, cr\xE8me."},
         {3, "Soupe", "Poivre."}});
-  index_.memos().Set(3, "champignons", 11);
-  // Closest first, then the most used, then alphabetical.
+  index_.memos().Set(3, "champignons \xC9minc\xE9s", 20);
+  // Closest first, then the most used, then alphabetical; spelt in lower case with their
+  // accents, from the texts or the memos.
   const struct {
     const char* query;
     unsigned scope;
     std::vector<std::string> words;
   } kCases[] = {{"poiraux", kAll, {"poireaux"}},  // "poires": 3 edits
-                {"poirex", kAll, {"poires", "poireaux", "poivre"}}, {"cremmes", kAll, {"creme"}},
+                {"poirex", kAll, {"poires", "poireaux", "poivre"}}, {"cremmes", kAll, {"cr\xE8me"}},
+                {"eminxes", kAll, {"\xE9minc\xE9s"}},
                 {"chanpinions", kAll, {}}, {"champinons", kAll, {"champignons"}},  // the first: 3 edits
                 {"champinons", kInTexts, {}},  // a memo word
                 {"poire", kAll, {}}};          // found: nothing to suggest
