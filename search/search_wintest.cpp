@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/main_window_wintest.h"
+#include "catalogue/gauge.h"
 #include "catalogue/recipe_table.h"
 #include "platform/file_bytes_test.h"
 #include "platform/modal_script_wintest.h"
@@ -187,6 +188,48 @@ TEST_F(SearchWindow, ASavedMemoIsFoundAtOnce) {
   EXPECT_EQ(ShowSearchResults(window_, "ceylan", search::kInMemos), 1u);
   EXPECT_EQ(Listed(), std::vector<std::string>{"Tarte aux pommes"});
   std::remove(MemoStoreName);
+}
+
+// What the gauge was asked to show during a search.
+struct GaugeSeen {
+  int opened = 0;
+  std::string title;
+  int32_t percent = -1;
+};
+GaugeSeen g_gauge;
+const GaugeBackend kGaugeRecorder = {
+    [](WindowRef) { return ++g_gauge.opened, true; },
+    [](const char* title) { g_gauge.title = title; },
+    [](int32_t percent) { g_gauge.percent = percent; },
+    [] {},
+};
+
+// The first search indexes the recipes, under a gauge when they are many.
+TEST_F(SearchWindow, IndexingManyRecipesShowsTheGauge) {
+  std::vector<Recipe> many;
+  for (uint32_t i = 0; i < 6000; ++i) {
+    many.push_back({1000 + i, "Recette " + std::to_string(i), "Poireaux et potiron.\r\n"});
+  }
+  const struct {
+    const std::vector<Recipe>* recipes;
+    int opened;
+    const char* title;
+    int32_t percent;
+  } kCases[] = {{&kRecipes, 0, "", -1}, {&many, 1, "Indexation des recettes", 100}};
+  for (const auto& c : kCases) {
+    Close();
+    ReleaseCatalogue();
+    WriteCatalogue(*c.recipes);
+    Open();
+    g_gauge = GaugeSeen{};
+    SetGaugeBackend(&kGaugeRecorder);
+    EXPECT_EQ(ShowSearchResults(window_, "potiron", search::kInEverything),
+              c.recipes == &kRecipes ? 1u : 6000u);
+    SetGaugeBackend(nullptr);
+    EXPECT_EQ(g_gauge.opened, c.opened) << c.recipes->size();
+    EXPECT_EQ(g_gauge.title, c.title);
+    EXPECT_EQ(g_gauge.percent, c.percent);
+  }
 }
 
 TEST_F(SearchWindow, TheEditorsReloadBringsANewIndex) {
