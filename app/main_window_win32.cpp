@@ -358,9 +358,7 @@ bool OnContextMenu(HWND window, HWND target, LPARAM point) {
       // The memo dialog works on the recipe on display, as the toolbar's memo buttons do.
       ShowLine(window, line);
       // An existing memo opens to be read, a new one to be written, as the two buttons do.
-      OpenMemo(window, ReadMemo(MemoStoreName, entry->recipeId, nullptr, nullptr) == 0
-                           ? MemoMode::Read
-                           : MemoMode::Write);
+      OpenMemo(window, MemoModeFor(entry));
       break;
     case IDM_PREVIEW:
       PreviewRecipeCommand(window, entry);

@@ -316,5 +316,7 @@ void ShowContextRecipe(HWND dialog) {
 
 void EditContextMemo(HWND dialog) {
   RecipeEntry* entry = ContextEntry(dialog);
-  if (entry) RunMemoDialog(dialog, entry);
+  // As the main window's command of the same name: a recipe without a memo opens ready for
+  // typing one.
+  if (entry) RunMemoDialog(dialog, entry, MemoModeFor(entry));
 }

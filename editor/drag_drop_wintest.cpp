@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_window_win32.h"
@@ -17,6 +18,7 @@
 #include "editor/editor_state_win32.h"
 #include "editor/editor_fixture_wintest.h"
 #include "resources/resource.h"
+#include "vlr/memo.h"
 
 namespace {
 
@@ -567,8 +569,11 @@ TEST_F(DragDrop, TheTreeMenuActsOnTheCategoryClicked) {
 
 TEST_F(DragDrop, TheListMenuShowsTheRecipeOrItsMemo) {
   WriteCatalogue(kCatalogue);
+  ASSERT_EQ(WriteMemo(MemoStoreName, 103, "Pommes reinettes", 0), 0);  // Tarte tatin
   SeenMenu menu, memoMenu;
-  std::string zoomText, memoCaption;
+  std::string zoomText;
+  // The memo dialog as each recipe's memo opened: its caption, and whether it was read-only.
+  std::vector<std::pair<std::string, bool>> memos;
   Script script;
   script.Until(Loaded)
       .Do([] {
@@ -585,21 +590,22 @@ TEST_F(DragDrop, TheListMenuShowsTheRecipeOrItsMemo) {
         PostMessageA(zoom, WM_COMMAND, IDOK, 0);
         return true;
       })
-      .Until(NoOtherDialog())
-      .Do([] { RightClick(OnRecipe(ListIndex("Tarte aux pommes"))); })
-      .Until(PickFromMenu(&memoMenu, 1))  // Editer un Memo
-      .Until([&memoCaption] {
-        HWND memo = DialogOtherThan(Dialog());
-        if (!memo) return false;
-        memoCaption = Text(memo);
-        PostMessageA(memo, WM_COMMAND, IDCANCEL, 0);
-        return true;
-      })
-      .Until(NoOtherDialog())
-      .Do([] {
-        // On empty list space no menu comes.
-        RightClick(InControlBottom(IDC_EDITOR_LIST));
-      })
+      .Until(NoOtherDialog());
+  for (const char* title : {"Tarte aux pommes", "Tarte tatin"}) {
+    script.Do([title] { RightClick(OnRecipe(ListIndex(title))); })
+        .Until(PickFromMenu(&memoMenu, 1))  // Editer un Memo
+        .Until([&memos] {
+          HWND memo = DialogOtherThan(Dialog());
+          if (!memo) return false;
+          const LONG style = GetWindowLongA(GetDlgItem(memo, IDC_MEMO_TEXT), GWL_STYLE);
+          memos.emplace_back(Text(memo), (style & ES_READONLY) != 0);
+          PostMessageA(memo, WM_COMMAND, IDCANCEL, 0);
+          return true;
+        })
+        .Until(NoOtherDialog());
+  }
+  // On empty list space no menu comes.
+  script.Do([] { RightClick(InControlBottom(IDC_EDITOR_LIST)); })
       .Until(NoMenuAfterAWhile())
       .Do([] {
         EXPECT_FALSE(Editor().modified);
@@ -610,7 +616,9 @@ TEST_F(DragDrop, TheListMenuShowsTheRecipeOrItsMemo) {
   EXPECT_EQ(menu.ids, (std::vector<UINT>{IDM_SHOW_RECIPE, IDM_EDIT_MEMO}));
   EXPECT_EQ(menu.texts, (std::vector<std::string>{"Afficher Recette", "Editer un M\xE9mo"}));
   EXPECT_EQ(zoomText, TextOf("Tarte tatin"));
-  EXPECT_EQ(memoCaption, "M\xE9mo de la recette Tarte aux pommes");
+  // Without a memo, ready for typing one; with one, to be read first.
+  EXPECT_EQ(memos, (std::vector<std::pair<std::string, bool>>{{"M\xE9mo de la recette Tarte aux pommes", false},
+                                                              {"M\xE9mo de la recette Tarte tatin", true}}));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -160,6 +160,11 @@ INT_PTR CALLBACK MemoDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   }
 }
 
+MemoMode MemoModeFor(const RecipeEntry* entry) {
+  return entry && ReadMemo(MemoStoreName, entry->recipeId, nullptr, nullptr) == 0 ? MemoMode::Read
+                                                                                 : MemoMode::Write;
+}
+
 INT_PTR RunMemoDialog(HWND owner, RecipeEntry* entry, MemoMode mode) {
   if (!entry) return -1;
   MemoDialogParams params = {entry, mode};

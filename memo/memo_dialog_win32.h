@@ -25,6 +25,10 @@ struct MemoDialogParams {
 // Dialog procedure of template IDD_MEMO; lParam of WM_INITDIALOG is a MemoDialogParams.
 INT_PTR CALLBACK MemoDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The mode of a command that offers a recipe's memo whether or not it has one ("Editer un
+// Memo"): an existing memo opens to be read, a missing one ready for typing.
+MemoMode MemoModeFor(const RecipeEntry* entry);
+
 // Runs the memo dialog modally for `entry`, which must outlive the dialog. The result carries
 // no meaning; -1 when there is no entry (nothing is shown then).
 INT_PTR RunMemoDialog(HWND owner, RecipeEntry* entry, MemoMode mode = MemoMode::Read);
