@@ -78,9 +78,7 @@ void EnableMemoButtons(HWND window, bool read, bool create) {
 RecipeEntry* SelectedEntry(HWND window) {
   HWND list = Item(window, IDC_RECIPE_LIST);
   const LRESULT sel = SendMessageA(list, LB_GETCURSEL, 0, 0);
-  if (sel == LB_ERR) return nullptr;
-  const LRESULT data = SendMessageA(list, LB_GETITEMDATA, sel, 0);
-  return data == LB_ERR ? nullptr : reinterpret_cast<RecipeEntry*>(data);
+  return sel == LB_ERR ? nullptr : RecipeOfLine(list, static_cast<long>(sel));
 }
 
 void CreateToolbar(HWND window) {
@@ -230,7 +228,7 @@ void OnLoaded(HWND window) {
 void OnReload(HWND window) {
   MainWindowState& s = State();
   ClearCategories(s.tree);
-  // The lists hold entries and nodes as item data: they go before what they point to.
+  // The lists stand for entries and nodes: they go before what they point to.
   EmptyRecipeList(Item(window, IDC_RECIPE_LIST), 0);
   SendMessageA(Item(window, IDC_HISTORY), CB_RESETCONTENT, 0, 0);
   EnableMemoButtons(window, false, false);
@@ -290,8 +288,7 @@ void Search(HWND window) {
   // order is read from the top. The list box's own prefix search compares only letter case.
   const long count = static_cast<long>(SendMessageA(list, LB_GETCOUNT, 0, 0));
   const auto titleAt = [list](long i) {
-    const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
-    const RecipeEntry* e = data == LB_ERR ? nullptr : reinterpret_cast<const RecipeEntry*>(data);
+    const RecipeEntry* e = RecipeOfLine(list, i);
     return e ? static_cast<const char*>(e->title) : "";
   };
   long found = -1;
@@ -347,9 +344,8 @@ bool OnContextMenu(HWND window, HWND target, LPARAM point) {
   int line = -1;
   const int command = TrackRecipeMenu(window, list, point, &line);
   if (command == 0 || line < 0) return true;
-  const LRESULT data = SendMessageA(list, LB_GETITEMDATA, line, 0);
-  if (data == LB_ERR || data == 0) return true;
-  const RecipeEntry* entry = reinterpret_cast<const RecipeEntry*>(data);
+  const RecipeEntry* entry = RecipeOfLine(list, line);
+  if (!entry) return true;
   switch (command) {
     case IDM_SHOW_RECIPE:
       ShowLine(window, line);

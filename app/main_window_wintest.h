@@ -14,6 +14,7 @@
 
 #include "app/main_window_win32.h"
 #include "catalogue/recipe_table.h"
+#include "categories/history_win32.h"
 #include "platform/modal_script_wintest.h"
 #include "resources/resource.h"
 
@@ -80,13 +81,17 @@ class MainWindowTest : public ::testing::Test {
     return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, command, 0) != 0;
   }
   std::string Text(int id) { return wintest::ItemText(window_, id); }
-  // The titles of the recipe list, top to bottom.
+  // The titles of the recipe list, top to bottom. Each line must stand for the recipe it
+  // shows: the commands act on the recipe of a line, not on its text.
   std::vector<std::string> Listed() {
     std::vector<std::string> out;
-    const int n = static_cast<int>(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCOUNT, 0, 0));
+    HWND list = Item(IDC_RECIPE_LIST);
+    const int n = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < n; ++i) {
       char buf[256] = {};
-      SendMessageA(Item(IDC_RECIPE_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+      SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+      const RecipeEntry* e = RecipeOfLine(list, i);
+      EXPECT_TRUE(e && std::string(e->title) == buf) << "line " << i << ": " << buf;
       out.push_back(buf);
     }
     return out;

@@ -1,6 +1,8 @@
 #include "categories/history_win32.h"
 
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <vector>
 
 #include "categories/history.h"
@@ -8,8 +10,21 @@
 
 namespace {
 
-// Set on the recipe list while its lines are in table order.
-const char kTitleOrderProp[] = "SaucelinsTitleOrder";
+// What the lines of a recipe list stand for, kept beside the list box rather than in it: a
+// list box given item data spends a message on each line to store it, and another on each
+// line when it is emptied (one WM_DELETEITEM to its owner per line that has data), which for
+// a whole catalogue costs about as much as the titles themselves. Only EmptyRecipeList and
+// AppendRecipe change a list's lines, and they change the entries with them.
+struct RecipeLines {
+  std::vector<RecipeEntry*> entries;  // entries[i] is the recipe of line i
+  bool titleOrder = false;            // the lines are in table (title) order
+};
+
+// One per list box that was ever filled; the main window has one, a test may make several.
+std::map<HWND, RecipeLines>& AllRecipeLines() {
+  static std::map<HWND, RecipeLines> lines;
+  return lines;
+}
 
 // Lists the recipes of `category`. A list box that repaints after every added line takes
 // minutes for a large catalogue, so painting is suspended while the lines go in.
@@ -23,7 +38,7 @@ uint32_t FillFrom(CategoryTree& tree, CategoryNode category, HWND list, EmptyLis
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   empty(list, n);
   for (RecipeEntry* entry : found) add(list, entry);
-  SetPropA(list, kTitleOrderProp, reinterpret_cast<HANDLE>(1));
+  AllRecipeLines()[list].titleOrder = true;
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   // Turning painting back on may show a hidden window; the tab decides what is visible.
   if (!wasVisible) ShowWindow(list, SW_HIDE);
@@ -39,13 +54,17 @@ CategoryNode HistoryNode(HWND history, int index) {
 }  // namespace
 
 void EmptyRecipeList(HWND list, uint32_t expected) {
-  // Emptying a list box sends its owner one WM_DELETEITEM per line that has item data; for a
-  // whole catalogue that costs more than the emptying itself, and nobody listens. Lines whose
-  // data is cleared first go without a word.
-  RemovePropA(list, kTitleOrderProp);
-  const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) SendMessageA(list, LB_SETITEMDATA, i, 0);
+  std::map<HWND, RecipeLines>& all = AllRecipeLines();
+  // The lines of lists that are gone go too (a window handle may be given out again).
+  for (auto it = all.begin(); it != all.end();) {
+    it = it->first != list && !IsWindow(it->first) ? all.erase(it) : std::next(it);
+  }
+  RecipeLines& lines = all[list];
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  // An empty list gives its memory back; a list about to be filled sizes it once.
+  std::vector<RecipeEntry*>().swap(lines.entries);
+  lines.entries.reserve(expected);
+  lines.titleOrder = false;
   // Titles are short; 32 bytes each is a fair first guess and only a hint to the control.
   if (expected > 0) SendMessageA(list, LB_INITSTORAGE, expected, static_cast<LPARAM>(expected) * 32);
 }
@@ -53,11 +72,27 @@ void EmptyRecipeList(HWND list, uint32_t expected) {
 bool AppendRecipe(HWND list, RecipeEntry* entry) {
   const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry->title));
   if (index == LB_ERR || index == LB_ERRSPACE) return false;
-  SendMessageA(list, LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(entry));
+  // The list is not sorted: the line went last, and so does its entry.
+  AllRecipeLines()[list].entries.push_back(entry);
   return true;
 }
 
-bool RecipeListInTitleOrder(HWND list) { return GetPropA(list, kTitleOrderProp) != nullptr; }
+RecipeEntry* RecipeOfLine(HWND list, long line) {
+  const std::map<HWND, RecipeLines>& all = AllRecipeLines();
+  const auto it = all.find(list);
+  if (it == all.end() || line < 0 || static_cast<size_t>(line) >= it->second.entries.size())
+    return nullptr;
+  // A list box destroyed without being emptied leaves its entries here, and a new one may be
+  // given its handle: only a line the list has stands for a recipe.
+  if (line >= static_cast<long>(SendMessageA(list, LB_GETCOUNT, 0, 0))) return nullptr;
+  return it->second.entries[static_cast<size_t>(line)];
+}
+
+bool RecipeListInTitleOrder(HWND list) {
+  const std::map<HWND, RecipeLines>& all = AllRecipeLines();
+  const auto it = all.find(list);
+  return it != all.end() && it->second.titleOrder;
+}
 
 void RememberCategory(HWND history, CategoryTree& tree, CategoryNode node) {
   if (!history || !node) return;

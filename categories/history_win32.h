@@ -17,10 +17,14 @@ typedef void (*EmptyListOp)(HWND list, uint32_t expected);
 // Returns false when the list could not take the entry (the entry is counted anyway).
 typedef bool (*AddEntryOp)(HWND list, RecipeEntry* entry);
 
-// The list-box pair the main window uses: empty (and pre-size) the list, append a title with
-// its entry as item data.
+// The list-box pair every fill of the recipe list goes through: empty (and pre-size) the list,
+// append a title. The list box holds the titles only; the entry of each line is kept here, in
+// step with the lines, and read with RecipeOfLine.
 void EmptyRecipeList(HWND list, uint32_t expected);
 bool AppendRecipe(HWND list, RecipeEntry* entry);
+// The recipe of line `line` (counted from 0) of a list filled through the two above; null for
+// a line it does not have.
+RecipeEntry* RecipeOfLine(HWND list, long line);
 // True when the list holds what ListFromTree or ListFromHistory put in it, in table (title)
 // order; emptying it with EmptyRecipeList forgets that, since whoever fills it next may list
 // recipes in another order.

@@ -57,10 +57,10 @@ class History : public ::testing::Test {
     std::vector<std::string> out;
     const int n = static_cast<int>(SendMessageA(list_, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < n; ++i) {
-      RecipeEntry* e = reinterpret_cast<RecipeEntry*>(SendMessageA(list_, LB_GETITEMDATA, i, 0));
+      const RecipeEntry* e = RecipeOfLine(list_, i);
       char buf[256] = {};
       SendMessageA(list_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
-      EXPECT_STREQ(buf, e->title) << "line " << i << " carries its own entry";
+      EXPECT_TRUE(e && std::string(e->title) == buf) << "line " << i << " stands for its own recipe";
       out.push_back(buf);
     }
     return out;
