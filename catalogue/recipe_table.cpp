@@ -12,6 +12,9 @@
 #include <new>
 #include <string_view>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "catalogue/index_stamp.h"
 #include "categories/label_order.h"
@@ -124,20 +127,75 @@ struct Field {
   char* end;
 };
 
-// Splits [p, end) at runs of TABs (leading TABs ignored, so no field is ever empty) and
-// returns how many of the first eight fields exist. The line end stays in the last field, as
-// the line reader always kept it: "...\t\n" still has a field after its last TAB.
-int SplitLine(char* p, char* end, Field* fields) {
-  int n = 0;
-  while (n < kFields) {
-    while (p < end && *p == '\t') ++p;
-    if (p == end) break;
-    char* tab = static_cast<char*>(std::memchr(p, '\t', static_cast<size_t>(end - p)));
-    fields[n].begin = p;
-    fields[n].end = p = tab ? tab : end;
-    ++n;
+// Bytes of the index read past its end by the line scan: the buffer holds that many NUL bytes
+// after the file.
+constexpr size_t kScanPadding = 16;
+
+// Bit i set for each of the 16 bytes at p that is a TAB, a line feed or a NUL.
+uint32_t SeparatorBits(const char* p) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                                 _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                    _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+  return static_cast<uint32_t>(_mm_movemask_epi8(hit));
+#else
+  // Eight bytes at a time: the top bit of each byte of `zero` is set where x has a zero byte,
+  // exactly (no carry crosses from one byte to the next).
+  const uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  const auto zero = [kLow7](uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
+  uint32_t bits = 0;
+  for (int half = 0; half < 2; ++half) {
+    uint64_t w = 0;
+    for (int i = 7; i >= 0; --i) w = (w << 8) | static_cast<unsigned char>(p[8 * half + i]);
+    uint64_t hit = zero(w ^ 0x0909090909090909ull) | zero(w ^ 0x0A0A0A0A0A0A0A0Aull) | zero(w);
+    // The top bits gathered into one byte, byte i's bit at i.
+    const uint32_t packed = static_cast<uint32_t>((((hit >> 7) & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56);
+    bits |= packed << (8 * half);
   }
-  return n;
+  return bits;
+#endif
+}
+
+int LowestBit(uint32_t bits) { return __builtin_ctz(bits); }
+
+// One line of the index, found and split in one pass over its bytes. The fields are the first
+// eight runs of bytes between runs of TABs (leading TABs ignored, so no field is ever empty);
+// the line end stays in the last field, as the line reader always kept it: "...\t\n" still
+// has a field after its last TAB. The buffer holds kScanPadding NUL bytes after `end`.
+struct ScannedLine {
+  Field fields[kFields];
+  int count = 0;     // fields found, up to eight
+  bool nul = false;  // a NUL byte in the line
+  char* next;        // the start of the next line, or `end`
+};
+
+void ScanLine(char* line, char* end, ScannedLine* out) {
+  char* fieldStart = line;  // just past the last separator
+  int n = 0;
+  bool nul = false;
+  for (char* chunk = line;; chunk += 16) {
+    for (uint32_t bits = SeparatorBits(chunk); bits != 0; bits &= bits - 1) {
+      char* p = chunk + LowestBit(bits);
+      const char c = p < end ? *p : '\n';
+      if (c == '\t') {
+        if (p != fieldStart && n < kFields) out->fields[n++] = Field{fieldStart, p};
+        fieldStart = p + 1;
+        continue;
+      }
+      if (c == '\0') {
+        nul = true;
+        continue;
+      }
+      // The line feed, kept in the last field, or the end of the index.
+      char* next = p < end ? p + 1 : end;
+      if (next != fieldStart && n < kFields) out->fields[n++] = Field{fieldStart, next};
+      out->count = n;
+      out->nul = nul;
+      out->next = next;
+      return;
+    }
+  }
 }
 
 void TrimSpaces(Field* f) {
@@ -158,7 +216,7 @@ bool IsSharedDataFile(const Field& f) {
 }
 
 // Reads the whole file; null when it cannot be opened or read. *size receives its length and
-// the block holds one spare byte after it.
+// the block holds kScanPadding NUL bytes after it.
 char* ReadWholeFile(const char* name, size_t* size) {
   FILE* f = fileio::Open(name, "rb");
   if (!f) return nullptr;
@@ -166,7 +224,7 @@ char* ReadWholeFile(const char* name, size_t* size) {
   long len = -1;
   if (fileio::Seek(f, 0, SEEK_END) == 0) len = fileio::Tell(f);
   if (len >= 0 && fileio::Seek(f, 0, SEEK_SET) == 0) {
-    buf = static_cast<char*>(fileio::Malloc(static_cast<size_t>(len) + 1));
+    buf = static_cast<char*>(fileio::Malloc(static_cast<size_t>(len) + kScanPadding));
     if (buf && fileio::Read(buf, 1, static_cast<size_t>(len), f) != static_cast<size_t>(len)) {
       fileio::Free(buf);
       buf = nullptr;
@@ -174,7 +232,7 @@ char* ReadWholeFile(const char* name, size_t* size) {
   }
   fileio::Close(f);
   if (buf) {
-    buf[len] = '\0';
+    std::memset(buf + len, 0, kScanPadding);
     *size = static_cast<size_t>(len);
   }
   return buf;
@@ -254,7 +312,8 @@ class PathLookup {
 
 // Turns one line into the next entry, growing the table by kGrowth when it is full. A skipped
 // line gets its reason in *skipped.
-LineResult StoreLine(PathLookup& paths, char* line, char* end, Table& t, const char** skipped) {
+LineResult StoreLine(PathLookup& paths, char* line, ScannedLine& scanned, Table& t,
+                     const char** skipped) {
   if (*line == '!' || *line == '#') {
     *skipped = "comment";
     return LineResult::Skipped;
@@ -265,12 +324,12 @@ LineResult StoreLine(PathLookup& paths, char* line, char* end, Table& t, const c
   }
   // A NUL byte cuts the text columns short and turns a number into 0: what is left of the line
   // would be a wrong recipe, and a save would write it back as if it were right.
-  if (std::memchr(line, '\0', static_cast<size_t>(end - line))) {
+  if (scanned.nul) {
     *skipped = "nul";
     return LineResult::Skipped;
   }
-  Field f[kFields];
-  if (SplitLine(line, end, f) < kFields) {
+  Field* f = scanned.fields;
+  if (scanned.count < kFields) {
     *skipped = "fields";
     return LineResult::Skipped;
   }
@@ -312,8 +371,8 @@ bool TitleLess(const RecipeEntry& a, const RecipeEntry& b) { return CompareByTit
 
 // A title's folded key (LabelFoldedKey), the first level of its order. Sixteen bytes of it sit
 // in the key itself as big-endian numbers (zero after the end: every folded byte is at least
-// 1), so sorting seldom reads the rest, scattered over memory. They start at the first byte
-// the keys being sorted together do not all share: a group that shares its first 16 bytes
+// 1), so sorting seldom reads the rest, scattered over memory. They start at a byte the keys
+// being sorted together all share: a group that shares its first 16 bytes
 // ("Fricass\xE9e de courgettes ...") loads its next 16 once, not one scattered read per byte.
 constexpr uint32_t kHeadBytes = 16;
 struct TitleKey {
@@ -323,7 +382,8 @@ struct TitleKey {
 };
 
 // Where each title's whole folded key lies, by file order: kept apart, so that the keys the
-// sort moves about stay small.
+// sort moves about stay small. The pool holds kHeadBytes spare bytes after the last key, so
+// that a head is read in two loads whatever the key's length.
 struct FoldedKeys {
   const uint8_t* pool;
   const uint32_t* start;  // by TitleKey::index
@@ -331,23 +391,47 @@ struct FoldedKeys {
 };
 
 uint64_t BigEndian64(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t v;  // one load and a byte swap on the machines the program runs on
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap64(v);
+#else
   return uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 | uint64_t(p[3]) << 32 |
          uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 | uint64_t(p[6]) << 8 | uint64_t(p[7]);
+#endif
+}
+
+// The first `bytes` bytes of a big-endian word, the others zero.
+uint64_t KeepFirst(uint64_t word, uint32_t bytes) {
+  return bytes >= 8 ? word : bytes == 0 ? 0 : word & ~(~uint64_t(0) >> (8 * bytes));
 }
 
 void LoadHead(TitleKey& k, const uint8_t* folded, uint32_t base) {
-  unsigned char head[kHeadBytes] = {};
-  if (k.len > base) std::memcpy(head, folded + base, std::min<uint32_t>(k.len - base, kHeadBytes));
-  for (uint32_t w = 0; w < kHeadBytes / 8; ++w) k.head[w] = BigEndian64(head + 8 * w);
+  const uint32_t left = k.len > base ? k.len - base : 0;
+  const uint8_t* p = folded + (left ? base : 0);  // in the pool whatever `base`
+  k.head[0] = KeepFirst(BigEndian64(p), left);
+  k.head[1] = KeepFirst(BigEndian64(p + 8), left > 8 ? left - 8 : 0);
 }
 
 // Byte `i` of the head, counted from its base.
 unsigned HeadByte(const TitleKey& k, uint32_t i) { return (k.head[i / 8] >> (56 - 8 * (i % 8))) & 0xFF; }
 
-// Most significant byte first radix sort of the folded keys: titles that share long
-// beginnings ("Tarte aux ...") cost one pass per shared byte instead of a full comparison
-// each time. Titles whose folded keys are equal are few; they are ordered by the whole order
-// (accents, case, punctuation, then bytes).
+// How many bytes of their heads all of a[0, n) share, 16 when they are the same.
+uint32_t SharedHeadBytes(const TitleKey* a, size_t n) {
+  uint64_t x0 = 0, x1 = 0;
+  for (size_t i = 1; i < n; ++i) {
+    x0 |= a[i].head[0] ^ a[0].head[0];
+    x1 |= a[i].head[1] ^ a[0].head[1];
+  }
+  if (x0) return static_cast<uint32_t>(__builtin_clzll(x0)) / 8;
+  if (x1) return 8 + static_cast<uint32_t>(__builtin_clzll(x1)) / 8;
+  return kHeadBytes;
+}
+
+// Most significant byte first radix sort of the folded keys. The bytes a group of titles
+// shares ("Tarte aux ...") are stepped over in one pass per 16, and a group is spread only at
+// the first byte where its titles differ. Titles whose folded keys are equal are few; they
+// are ordered by the whole order (accents, case, punctuation, then bytes).
 class TitleSorter {
  public:
   TitleSorter(const RecipeEntry* entries, FoldedKeys folded, TitleKey* spare)
@@ -372,30 +456,65 @@ class TitleSorter {
     return a.index < b.index;
   }
 
-  void SortSmall(TitleKey* a, size_t n, uint32_t base) {
-    std::sort(a, a + n, [this, base](const TitleKey& x, const TitleKey& y) { return Less(x, y, base); });
-  }
-
   // Sorts keys that agree on their first `depth` folded bytes; their heads start at `base`.
   void Sort(TitleKey* a, size_t n, uint32_t depth, uint32_t base) {
-    for (;;) {
-      if (n < 48) {
-        SortSmall(a, n, base);
-        return;
-      }
+    while (n > 1) {
       if (depth == base + kHeadBytes) {
-        for (size_t i = 0; i < n; ++i) LoadHead(a[i], folded_.Of(a[i]), depth);
+        LoadHeads(a, n, depth);
         base = depth;
       }
-      uint32_t start[257] = {};
-      for (size_t i = 0; i < n; ++i) ++start[HeadByte(a[i], depth - base) + 1];
-      const unsigned first = HeadByte(a[0], depth - base);
-      if (start[first + 1] != n) {
-        Scatter(a, n, depth, base, start);
+      const uint32_t shared = SharedHeadBytes(a, n);
+      if (shared == kHeadBytes) {
+        // The same 16 bytes. With a zero among them every folded key ended there: all equal,
+        // the rest decides.
+        if ((a[0].head[1] & 0xFF) == 0) {
+          SortSmall(a, n, base);
+          return;
+        }
+        depth = base + kHeadBytes;
+        continue;
+      }
+      depth = base + shared;
+      if (n < kSmallGroup) {
+        SortSmall(a, n, depth, base);
         return;
       }
-      // One byte value for all. A zero means every folded key ended: equal, the rest decides.
-      if (first == 0) {
+      // Spread on the byte at `depth`, over the values that occur only; every bucket but the
+      // largest is sorted by a call, the largest by the loop, so the calls nest no deeper
+      // than halving allows.
+      const uint32_t at = depth - base;
+      unsigned lo = 255, hi = 0;
+      for (size_t i = 0; i < n; ++i) {
+        const unsigned b = HeadByte(a[i], at);
+        ++count_[b];
+        lo = std::min(lo, b);
+        hi = std::max(hi, b);
+      }
+      uint32_t start[257];  // bucket b is [start[b], start[b + 1]), for lo <= b <= hi
+      uint32_t sum = 0;
+      unsigned largest = lo;
+      for (unsigned b = lo; b <= hi; ++b) {
+        if (count_[b] > count_[largest]) largest = b;
+        start[b] = sum;
+        sum += count_[b];
+        count_[b] = start[b];  // from here on, where the next key of the bucket goes
+      }
+      start[hi + 1] = sum;
+      for (size_t i = 0; i < n; ++i) spare_[count_[HeadByte(a[i], at)]++] = a[i];
+      std::memcpy(a, spare_, n * sizeof(TitleKey));
+      for (unsigned b = lo; b <= hi; ++b) count_[b] = 0;
+      for (unsigned b = lo; b <= hi; ++b) {
+        const uint32_t m = start[b + 1] - start[b];
+        if (b == largest || m < 2) continue;
+        if (b == 0) {
+          SortSmall(a, m, base);  // keys that ended: equal folded keys
+        } else {
+          Sort(a + start[b], m, depth + 1, base);
+        }
+      }
+      n = start[largest + 1] - start[largest];
+      a += start[largest];
+      if (largest == 0) {
         SortSmall(a, n, base);
         return;
       }
@@ -404,26 +523,37 @@ class TitleSorter {
   }
 
  private:
-  void Scatter(TitleKey* a, size_t n, uint32_t depth, uint32_t base, uint32_t* start) {
-    for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
-    uint32_t next[256];
-    std::memcpy(next, start, sizeof next);
-    for (size_t i = 0; i < n; ++i) spare_[next[HeadByte(a[i], depth - base)]++] = a[i];
-    std::memcpy(a, spare_, n * sizeof(TitleKey));
-    for (int b = 0; b < 256; ++b) {
-      const uint32_t m = start[b + 1] - start[b];
-      if (m < 2) continue;
-      if (b == 0) {
-        SortSmall(a, m, base);
-      } else {
-        Sort(a + start[b], m, depth + 1, base);
-      }
+  static constexpr size_t kSmallGroup = 32;
+
+  void SortSmall(TitleKey* a, size_t n, uint32_t base) {
+    if (n < 2) return;
+    std::sort(a, a + n, [this, base](const TitleKey& x, const TitleKey& y) { return Less(x, y, base); });
+  }
+
+  // A small group that first differs at `depth`: its heads are loaded from there when half of
+  // them is spent on what the group shares, so that most comparisons end inside them.
+  void SortSmall(TitleKey* a, size_t n, uint32_t depth, uint32_t base) {
+    if (depth - base >= kHeadBytes / 2) {
+      LoadHeads(a, n, depth);
+      base = depth;
+    }
+    SortSmall(a, n, base);
+  }
+
+  // The heads from byte `base` on. The keys lie in the pool in file order, far from the order
+  // they are in by now: each is asked for a few keys ahead.
+  void LoadHeads(TitleKey* a, size_t n, uint32_t base) {
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n) __builtin_prefetch(folded_.Of(a[i + kAhead]) + base);
+      LoadHead(a[i], folded_.Of(a[i]), base);
     }
   }
 
   const RecipeEntry* entries_;
   FoldedKeys folded_;
   TitleKey* spare_;
+  uint32_t count_[256] = {};  // all zero between spreads
 };
 
 // Puts the entries in the order of the recipe list (CompareTitles), equal titles in file order.
@@ -431,9 +561,12 @@ void SortByTitle(Table& t) {
   size_t n = t.count;
   if (n < 2) return;
   TitleKey* keys = static_cast<TitleKey*>(fileio::Malloc(n * 2 * sizeof(TitleKey)));
-  uint8_t* pool = static_cast<uint8_t*>(fileio::Malloc(LabelFoldedKeyCapacity(t.titleBytes) + 1));
+  // Places in the pool are 32-bit.
+  const bool fits = t.titleBytes < UINT32_MAX / 2 - kHeadBytes;
+  const size_t poolBytes = fits ? LabelFoldedKeyCapacity(t.titleBytes) + 1 + kHeadBytes : 1;
+  uint8_t* pool = static_cast<uint8_t*>(fileio::Malloc(poolBytes));
   uint32_t* starts = static_cast<uint32_t*>(fileio::Malloc(n * sizeof(uint32_t)));
-  if (!keys || !pool || !starts || LabelFoldedKeyCapacity(t.titleBytes) >= UINT32_MAX) {
+  if (!keys || !pool || !starts || !fits) {
     fileio::Free(keys);
     fileio::Free(pool);
     fileio::Free(starts);
@@ -443,14 +576,15 @@ void SortByTitle(Table& t) {
   }
   uint32_t at = 0;
   for (uint32_t i = 0; i < n; ++i) {
-    TitleKey& k = keys[i];
     starts[i] = at;
-    k.len = static_cast<uint32_t>(LabelFoldedHead(t.entries[i].title, SIZE_MAX, pool + at));
-    LoadHead(k, pool + at, 0);
-    k.index = i;
-    at += k.len;
+    keys[i].len = static_cast<uint32_t>(LabelFoldedHead(t.entries[i].title, SIZE_MAX, pool + at));
+    keys[i].index = i;
+    at += keys[i].len;
   }
-  TitleSorter(t.entries, FoldedKeys{pool, starts}, keys + n).Sort(keys, n, 0, 0);
+  std::memset(pool + at, 0, kHeadBytes);
+  const FoldedKeys folded{pool, starts};
+  for (uint32_t i = 0; i < n; ++i) LoadHead(keys[i], folded.Of(keys[i]), 0);
+  TitleSorter(t.entries, folded, keys + n).Sort(keys, n, 0, 0);
   fileio::Free(pool);
   fileio::Free(starts);
 
@@ -767,11 +901,12 @@ uint32_t LoadIndex(CategoryTree& tree) {
   uint32_t lineNumber = 0;
   PathLookup paths(tree);
   for (char* line = text; line < end;) {
-    char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
-    char* next = lf ? lf + 1 : end;
+    ScannedLine scanned;
+    ScanLine(line, end, &scanned);
+    char* const next = scanned.next;
     ++lineNumber;
     const char* skipped = nullptr;
-    LineResult r = StoreLine(paths, line, next, t, &skipped);
+    LineResult r = StoreLine(paths, line, scanned, t, &skipped);
     if (r == LineResult::Skipped && g_lineObserver) {
       g_lineObserver(g_lineObserverContext, lineNumber, skipped);
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -104,6 +105,41 @@ TEST_F(RecipeTableTest, LinesNeedEightFieldsAndRunsOfTabsAreOneSeparator) {
   EXPECT_EQ(shifted->extraSigned, 0);  // "Gourmix.Dat" read as a number
   EXPECT_EQ(FindId(2), nullptr);
   EXPECT_EQ(FindId(4), nullptr);
+}
+
+TEST_F(RecipeTableTest, ColumnsAreFoundWhereverTheSeparatorsFallInTheLine) {
+  // Titles of 1 to 40 bytes put each TAB and line end of the line at every place of the blocks
+  // the reader looks at; the same line follows with a NUL after its last column (left out),
+  // with a run of TABs and extra columns (kept), and the index ends without a line end.
+  std::string index;
+  uint32_t expected = 0;
+  for (int len = 1; len <= 40; ++len) {
+    const std::string title(static_cast<size_t>(len), static_cast<char>('a' + len % 26));
+    const std::string id = std::to_string(len);
+    index += Line(id, title, "/D", "Gourmix.Dat", "-" + id, id, "9" + id);
+    index += id + "\t" + title + "\t0\t1\t2\t/D\tGourmix.Dat\t5" + std::string(1, '\0') + "\r\n";
+    index += std::to_string(1000 + len) + "\t\t\t" + title + "\t0\t1\t2\t/E\t\tAutre.Dat\t\t\t7\t8\t9\n";
+    expected += 2;
+  }
+  index += "99\tDernier\t0\t1\t2\t/D\tGourmix.Dat\t3";
+  ASSERT_EQ(Load(index), expected + 1);
+  for (int len = 1; len <= 40; ++len) {
+    const std::string title(static_cast<size_t>(len), static_cast<char>('a' + len % 26));
+    const RecipeEntry* e = FindId(static_cast<uint32_t>(len));
+    ASSERT_NE(e, nullptr) << len;
+    EXPECT_EQ(e->title, title);
+    EXPECT_EQ(e->extraSigned, -len);
+    EXPECT_EQ(e->textStart, static_cast<uint32_t>(len));
+    EXPECT_EQ(e->textEnd, std::stoul("9" + std::to_string(len)));
+    EXPECT_STREQ(PathOfCategory(*tree_, e->category), "/D");
+    const RecipeEntry* more = FindId(static_cast<uint32_t>(1000 + len));
+    ASSERT_NE(more, nullptr) << len;
+    EXPECT_EQ(more->title, title);
+    EXPECT_STREQ(more->dataFile, "Autre.Dat");
+    EXPECT_EQ(more->extraSigned, 7);
+    EXPECT_STREQ(PathOfCategory(*tree_, more->category), "/E");
+  }
+  EXPECT_EQ(FindId(99)->extraSigned, 3);
 }
 
 TEST_F(RecipeTableTest, TextColumnsAreTrimmedAndTheSharedBaseNameIsOneConstant) {
@@ -221,6 +257,43 @@ TEST_F(RecipeTableTest, ManyTitlesSortAsOnePlainSortWouldSortThem) {
   std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) {
     return CompareTitles(a.first.c_str(), b.first.c_str()) < 0;
   });
+  for (uint32_t i = 0; i < id; ++i) {
+    ASSERT_EQ(RecipeEntries()[i].title, lines[i].first) << i;
+    ASSERT_EQ(RecipeEntries()[i].recipeId, lines[i].second) << i;
+  }
+}
+
+TEST_F(RecipeTableTest, TitlesSharingLongBeginningsSortAsOnePlainSortWouldSortThem) {
+  // Groups of titles that share 0 to 60 letters and then end, or differ, on either side of the
+  // 16 and 32 first letters the sort holds at a time, ligatures across those places, equal
+  // folded titles and equal titles: in the order of a plain stable sort.
+  std::mt19937 random(12345);
+  const char* const letters[] = {"a", "b", "e", "\xE9", "E", "o", "\x9C", "oe", "-", "'", " ", "z"};
+  std::string index;
+  std::vector<std::pair<std::string, uint32_t>> lines;
+  uint32_t id = 0;
+  for (size_t shared = 0; shared <= 60; shared += 3) {
+    std::string beginning;
+    while (beginning.size() < shared) beginning += letters[random() % 6];
+    for (int i = 0; i < 40; ++i) {
+      std::string title = beginning;
+      const size_t more = random() % 20;
+      for (size_t k = 0; k < more; ++k) title += letters[random() % (sizeof letters / sizeof *letters)];
+      while (!title.empty() && title.back() == ' ') title.pop_back();  // the reader trims them
+      if (title.empty() || title[0] == ' ') title.insert(0, "x");
+      for (int copies = i % 7 == 0 ? 2 : 1; copies > 0; --copies) {
+        index += Line(std::to_string(++id), title, "/D");
+        lines.emplace_back(title, id);
+      }
+    }
+  }
+  std::shuffle(lines.begin(), lines.end(), random);
+  index.clear();
+  for (const auto& line : lines) index += Line(std::to_string(line.second), line.first, "/D");
+  std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) {
+    return CompareTitles(a.first.c_str(), b.first.c_str()) < 0;
+  });
+  ASSERT_EQ(Load(index), id);
   for (uint32_t i = 0; i < id; ++i) {
     ASSERT_EQ(RecipeEntries()[i].title, lines[i].first) << i;
     ASSERT_EQ(RecipeEntries()[i].recipeId, lines[i].second) << i;

@@ -293,6 +293,7 @@ LabelCollation g_collation = LabelCollation::Default;
 struct FoldTable {
   uint8_t count[256];
   uint8_t rank[256][2];
+  uint32_t packed[256];  // rank[c][0] | rank[c][1] << 8 | count[c] << 16: one load per letter
   FoldTable() {
     std::vector<uint16_t> weights;
     for (int c = 0; c < 256; ++c) {
@@ -311,6 +312,8 @@ struct FoldTable {
         rank[c][e] = static_cast<uint8_t>(
             1 + (std::lower_bound(weights.begin(), weights.end(), v) - weights.begin()));
       }
+      packed[c] = uint32_t(count[c] ? rank[c][0] : 0) | uint32_t(count[c] == 2 ? rank[c][1] : 0) << 8 |
+                  uint32_t(count[c]) << 16;
     }
   }
 };
@@ -439,9 +442,10 @@ size_t LabelFoldedHead(const char* text, size_t want, uint8_t* out) {
   // Both bytes are written whatever the count: the spare byte is overwritten by the next letter
   // or lies past the key, within the want + 1 bytes the caller provides.
   for (const uint8_t* p = reinterpret_cast<const uint8_t*>(text); *p && n < want; ++p) {
-    out[n] = f.rank[*p][0];
-    out[n + 1] = f.rank[*p][1];
-    n += f.count[*p];
+    const uint32_t e = f.packed[*p];
+    out[n] = static_cast<uint8_t>(e);
+    out[n + 1] = static_cast<uint8_t>(e >> 8);
+    n += e >> 16;
   }
   return n;
 }
