@@ -13,6 +13,7 @@
 #include "catalogue/recipe_table.h"
 #include "categories/label_order.h"
 #include "platform/modal_script_wintest.h"
+#include "platform/unique_handle_win32.h"
 
 namespace {
 
@@ -49,19 +50,7 @@ LRESULT CALLBACK OwnerProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-class Window {
- public:
-  explicit Window(HWND hwnd = nullptr) : hwnd_(hwnd) {}
-  ~Window() {
-    if (hwnd_) DestroyWindow(hwnd_);
-  }
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
-  HWND get() const { return hwnd_; }
-
- private:
-  HWND hwnd_;
-};
+using Window = Unique<HWND, DestroyWindow>;
 
 // Puts the thread locale and the tree's collation back as they were.
 class ThreadLocale {
@@ -250,14 +239,12 @@ TEST_F(TreeViewTest, TheControlShowsWhatTheModelAloneWouldHold) {
     CategoryTree shown;
     TreeViewHolder holder(shown, control.get());
     g_owner.holder = &holder;
-    std::vector<std::string> got;
-    // Step by step, checking the control after each step.
     for (const char* p : kPaths) CategoryFromPath(shown, p);
     ExpectControlShowsModel(shown, holder);
     ClearCategories(shown);
     g_owner = Owner();
     g_owner.holder = &holder;
-    got = RunSession(shown);
+    const std::vector<std::string> got = RunSession(shown);
     ASSERT_EQ(got.size(), expected.size());
     for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], expected[i]) << "step " << i;
     ExpectControlShowsModel(shown, holder);
@@ -483,46 +470,42 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 TEST_F(TreeViewTest, MirroringACatalogueIntoTheControlTakesLittleTime) {
   const Catalogue cat = MakeCatalogue();
-  for (int shuffled = 0; shuffled < 2; ++shuffled) {
-    const Paths& paths = shuffled ? cat.shuffled : cat.grouped;
+  // Siblings by the thousand: 5,000 categories under one parent, in no order. A visible control
+  // lays its items out again at each insertion: that one stays hidden.
+  Paths flat;
+  for (int i = 0; i < 5000; ++i) flat.Add("/Tout/Cat\xE9gorie " + std::to_string(i * 7919 % 5000));
+  struct Case {
+    const char* name;
+    const Paths& paths;
+    size_t nodes;
+    bool visible;
+  };
+  for (const Case& c : {Case{"1,000 categories / 100,000 paths, grouped", cat.grouped, 1001, true},
+                        Case{"1,000 categories / 100,000 paths, shuffled", cat.shuffled, 1001, true},
+                        Case{"5,000 sibling categories in no order", flat, 5002, false}}) {
     auto start = std::chrono::steady_clock::now();
     {
       CategoryTree alone;
-      for (size_t at : paths.starts)
-        ASSERT_NE(CategoryFromPath(alone, paths.text.c_str() + at), nullptr);
-      EXPECT_EQ(alone.NodeCount(), 1001u);
+      for (size_t at : c.paths.starts)
+        ASSERT_NE(CategoryFromPath(alone, c.paths.text.c_str() + at), nullptr);
+      EXPECT_EQ(alone.NodeCount(), c.nodes);
     }
     const double modelOnly = Seconds(start);
 
     Window owner(MakeOwner(false));
-    ShowWindow(owner.get(), SW_SHOWNA);
+    if (c.visible) ShowWindow(owner.get(), SW_SHOWNA);
     Window control(MakeTree(owner.get()));
     CategoryTree tree;
     TreeViewHolder holder(tree, control.get());
     g_owner.holder = &holder;
     start = std::chrono::steady_clock::now();
-    for (size_t at : paths.starts) ASSERT_NE(CategoryFromPath(tree, paths.text.c_str() + at), nullptr);
+    for (size_t at : c.paths.starts) ASSERT_NE(CategoryFromPath(tree, c.paths.text.c_str() + at), nullptr);
     const double mirrored = Seconds(start);
     ExpectControlShowsModel(tree, holder);
-    std::printf("[ MEASURE  ] 1,000 categories / 100,000 paths, %s: model alone %.3f s, "
-                "into the tree control %.3f s\n",
-                shuffled ? "shuffled" : "grouped", modelOnly, mirrored);
+    std::printf("[ MEASURE  ] %s: model alone %.3f s, into the tree control %.3f s\n", c.name,
+                modelOnly, mirrored);
     g_owner.holder = nullptr;
   }
-
-  // Siblings by the thousand: 5,000 categories under one parent, in no order.
-  std::vector<std::string> flat;
-  for (int i = 0; i < 5000; ++i) flat.push_back("/Tout/Cat\xE9gorie " + std::to_string(i * 7919 % 5000));
-  Window owner(MakeOwner(false));
-  Window control(MakeTree(owner.get()));
-  CategoryTree tree;
-  TreeViewHolder holder(tree, control.get());
-  auto start = std::chrono::steady_clock::now();
-  for (const std::string& p : flat) ASSERT_NE(CategoryFromPath(tree, p.c_str()), nullptr);
-  const double siblings = Seconds(start);
-  ExpectControlShowsModel(tree, holder);
-  std::printf("[ MEASURE  ] 5,000 sibling categories in no order into the tree control: %.3f s\n",
-              siblings);
 }
 
 }  // namespace
