@@ -149,13 +149,10 @@ TEST(CategoryFromPathTest, RunsOfSlashesAreIgnored) {
   CategoryNode root = CategoryFromPath(tree, "");
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root, tree.Root());
-  EXPECT_EQ(CategoryFromPath(tree, "/"), root);
-  EXPECT_EQ(CategoryFromPath(tree, "///"), root);
+  for (const char* p : {"/", "///"}) EXPECT_EQ(CategoryFromPath(tree, p), root) << p;
   CategoryNode desserts = CategoryFromPath(tree, "Desserts");
   EXPECT_EQ(tree.Parent(desserts), root);
-  EXPECT_EQ(CategoryFromPath(tree, "/Desserts"), desserts);
-  EXPECT_EQ(CategoryFromPath(tree, "/Desserts/"), desserts);
-  EXPECT_EQ(CategoryFromPath(tree, "//Desserts"), desserts);
+  for (const char* p : {"/Desserts", "/Desserts/", "//Desserts"}) EXPECT_EQ(CategoryFromPath(tree, p), desserts) << p;
   EXPECT_EQ(CategoryFromPath(tree, "Desserts//Tartes//"), CategoryFromPath(tree, "/Desserts/Tartes"));
   EXPECT_EQ(tree.NodeCount(), 3u);
 }
@@ -517,10 +514,8 @@ TEST_F(RemoveCategoryTest, RecipesOfAllLevelsGoToTheParentWhichIsSelected) {
   EXPECT_EQ(tree.NodeCount(), count - 3);
   EXPECT_EQ(tree.Selected(), desserts);
   EXPECT_EQ(ChildLabels(tree, desserts), std::vector<std::string>{"Cakes"});
-  EXPECT_EQ(PathOf(tree, "Tarte"), "/Desserts");
-  EXPECT_EQ(PathOf(tree, "Tarte fine"), "/Desserts");
-  EXPECT_EQ(PathOf(tree, "Tarte fine aux pommes"), "/Desserts");
-  EXPECT_EQ(PathOf(tree, "Flan"), "/Desserts");
+  for (const char* title : {"Tarte", "Tarte fine", "Tarte fine aux pommes", "Flan"})
+    EXPECT_EQ(PathOf(tree, title), "/Desserts") << title;
   EXPECT_EQ(PathOf(tree, "Cake"), "/Desserts/Cakes");
   EXPECT_EQ(PathOf(tree, "Soupe"), "/Potages");
   ExpectWhole(tree);
