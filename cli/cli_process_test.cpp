@@ -141,6 +141,19 @@ class CliProcessTest : public ::testing::Test {
     return env;
   }
 
+  // Runs the command under the shim, which must succeed, and gives the lines of its trace.
+  std::vector<std::string> Traced(const std::vector<std::string>& args) {
+    const std::string trace = logs_.Path() + "/trace";
+    fs::remove(trace);
+    std::vector<std::string> env = ShimEnv();
+    env.push_back("FAULT_SHIM_TRACE=" + trace);
+    EXPECT_EQ(Run(args, env).code, 0);
+    std::istringstream in(Slurp(trace));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
   // Runs the command once under the shim to count its calls, checks that run with `check`,
   // then once more for every call of every kind, failing that call, each time from the folder
   // as it was. Returns the number of failing calls.
@@ -261,7 +274,6 @@ TEST_F(CliProcessTest, EveryFailingSystemCallOfAResaveLeavesTheOldOrTheNewIndex)
 TEST_F(CliProcessTest, RecordReachesTheDiskBeforeItsEntry) {
   if (!shimLoads_) GTEST_SKIP() << "the fault shim cannot be preloaded here";
   ASSERT_EQ(WriteMemo(MemoStoreName, ids_[0], MemoText(ids_[0]).c_str(), 0), 0);
-  const std::string trace = logs_.Path() + "/trace";
   const struct {
     const char* name;
     uint32_t id;
@@ -270,16 +282,10 @@ TEST_F(CliProcessTest, RecordReachesTheDiskBeforeItsEntry) {
   } cases[] = {{"in place", ids_[0], "short", 0}, {"append", ids_[1], "new memo", 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::remove(trace);
-    std::vector<std::string> env = ShimEnv();
-    env.push_back("FAULT_SHIM_TRACE=" + trace);
-    ASSERT_EQ(Run({"memo", "set", std::to_string(c.id), c.text}, env).code, 0);
-
     // The store's writes and syncs, in order: the record's write, a sync, the entry's write
     // (with or after the count's), a sync.
-    std::istringstream lines(Slurp(trace));
     std::vector<std::string> merged;  // runs of one kind counted once
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : Traced({"memo", "set", std::to_string(c.id), c.text})) {
       std::istringstream fields(line);
       std::string what, name;
       long long offset = 0, length = 0;
@@ -293,40 +299,27 @@ TEST_F(CliProcessTest, RecordReachesTheDiskBeforeItsEntry) {
   }
 }
 
-// A rename or a link is lasting only once the folder that holds the names is on disk: each is
+// A rename or a link lasts only once the folder that holds the names is on disk: each is
 // followed by a sync of the folder before the next one, and before the command ends.
 TEST_F(CliProcessTest, TheFolderIsSyncedAfterEveryRenameOrLink) {
   if (!shimLoads_) GTEST_SKIP() << "the fault shim cannot be preloaded here";
-  const std::string trace = logs_.Path() + "/trace";
   const std::string id = std::to_string(ids_[0]);
-  const struct {
-    const char* name;
-    std::vector<std::string> args;
-    int renames;  // renames and links
-  } cases[] = {{"first memo", {"memo", "set", id, "abc"}, 1},
-               {"rewrite", {"memo", "delete", id}, 1},
-               {"resave, with its backup", {"resave"}, 2}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    fs::remove(trace);
-    std::vector<std::string> env = ShimEnv();
-    env.push_back("FAULT_SHIM_TRACE=" + trace);
-    ASSERT_EQ(Run(c.args, env).code, 0);
-    std::istringstream lines(Slurp(trace));
-    int renames = 0;
+  // The first memo is linked into place, the rewrite and the resave (index and backup) renamed.
+  for (const auto& args :
+       {std::vector<std::string>{"memo", "set", id, "abc"}, {"memo", "delete", id}, {"resave"}}) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    std::vector<std::string> renames;
     bool unsynced = false;
-    for (std::string line; std::getline(lines, line);) {
-      const std::string what = line.substr(0, line.find(' '));
-      if (what == "rename" || what == "link") {
+    for (const std::string& line : Traced(args)) {
+      if (line.rfind("rename ", 0) == 0 || line.rfind("link ", 0) == 0) {
         EXPECT_FALSE(unsynced) << "before " << line;
         unsynced = true;
-        ++renames;
-      } else if (line == "sync .") {
-        unsynced = false;
+        renames.push_back(line);
       }
+      if (line == "sync .") unsynced = false;
     }
-    EXPECT_EQ(renames, c.renames);
-    EXPECT_FALSE(unsynced) << Slurp(trace);
+    EXPECT_EQ(renames.size(), args[0] == "resave" ? 2u : 1u);
+    EXPECT_FALSE(unsynced) << "after " << renames.back();
   }
 }
 
