@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cstring>
-#include <ostream>
 #include <map>
 #include <set>
 #include <string>
@@ -191,14 +191,7 @@ const WORD* ReadNameField(const WORD* p, std::string& out) {
   return p + 1;
 }
 
-struct Rect {
-  int x, y, cx, cy;
-  bool operator==(const Rect& o) const { return x == o.x && y == o.y && cx == o.cx && cy == o.cy; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Rect& r) {
-  return os << "(" << r.x << ", " << r.y << ", " << r.cx << ", " << r.cy << ")";
-}
+using Rect = std::array<int, 4>;  // x, y, cx, cy in dialog units
 
 struct TemplateItem {
   DWORD style;
