@@ -67,8 +67,8 @@ class MainWindow : public MainWindowTest {
     SetFontFactoryForTests(nullptr);
     ReleaseCatalogue();
     const bool onlyTheCatalogue =
-        folder_.RemoveExpecting({"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.mem.lck",
-                                 "Gourmix.Bak"});
+        folder_.RemoveExpecting({"Gourmix.Idx", "Gourmix.Idx.lck", "Gourmix.Dat", "Gourmix.mem",
+                                 "Gourmix.mem.lck", "Gourmix.Bak"});
     EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
   }
 

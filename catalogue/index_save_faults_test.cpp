@@ -186,7 +186,7 @@ TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
       if (r == 1) {
         EXPECT_EQ(Slurp(kIndexFileName), expected);
         if (s.oldIndex) { EXPECT_EQ(Slurp(kIndexBackupName), old); }
-        std::set<std::string> want = {kIndexFileName};
+        std::set<std::string> want = {kIndexFileName, kIndexLockName};
         if (s.oldIndex || s.oldBackup) want.insert(kIndexBackupName);
         EXPECT_EQ(files, want) << "a save that succeeded left other files";
       } else {
@@ -205,6 +205,7 @@ TEST_F(IndexSaveFaults, EveryFailingCallLeavesThePreviousIndexOrTheNewOne) {
         // The temporary files of a failed save are gone; only a crash's may still be there.
         files.erase(kIndexFileName);
         files.erase(kIndexBackupName);
+        files.erase(kIndexLockName);
         if (s.staleTemps) {
           files.erase(kIndexTemp);
           files.erase(kBackupTemp);
@@ -287,7 +288,7 @@ TEST_F(IndexSaveFaults, AProcessKilledAnywhereInASaveLeavesThePreviousIndexOrThe
     // What the killed save left behind goes with the next save.
     ASSERT_EQ(SaveIndex(tree, nullptr), 1);
     EXPECT_EQ(Slurp(kIndexFileName), expected);
-    EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+    EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName, kIndexLockName}));
   }
   std::printf("[ crashes  ] index save of %zu bytes (%lld us) killed %d times, %d of them "
               "mid-save; the old index was left %d times, the new one %d times\n",

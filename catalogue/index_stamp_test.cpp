@@ -16,6 +16,7 @@
 #include <string>
 
 #include "catalogue/recipe_table.h"
+#include "platform/fileio.h"
 #include "platform/temp_folder_test.h"
 
 namespace {
@@ -136,13 +137,43 @@ TEST_F(GuardedSave, ASaveRefusesAnIndexAnotherProgramChangedAndLeavesItAsThatPro
     EXPECT_EQ(FilesHere().count(kIndexFileName) == 1, present);
     if (present) { EXPECT_EQ(Slurp(kIndexFileName), theirs); }
     EXPECT_EQ(Slurp(kIndexBackupName), backup);
-    EXPECT_EQ(FilesHere().size(), present ? 2u : 1u) << "a refused save left a file behind";
+    EXPECT_EQ(FilesHere().size(), present ? 3u : 2u) << "a refused save left a file behind";
     // Nothing is lost on this side either: a save that does not guard still writes the table.
     ASSERT_EQ(SaveIndex(tree_, nullptr), 1);
     EXPECT_NE(Slurp(kIndexFileName).find("3\tPain\t0\t0\t10\t/Desserts\t"), std::string::npos);
     ReleaseCatalogue();
     tree_.Clear();
   }
+}
+
+// Another program is in the middle of its save: ours waits for it to end, then finds its
+// change rather than writing over it.
+TEST_F(GuardedSave, ASaveWaitsForAnotherProgramsSaveToEnd) {
+  Put(kIndexFileName, kIndex);
+  ASSERT_EQ(LoadIndex(tree_), 3u);
+  Refile();
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    fileio::FileLock lock;
+    const bool locked = lock.Acquire(kIndexLockName, fileio::FileLock::kExclusive, 0) ==
+                        fileio::FileLock::kLocked;
+    if (write(ready[1], "x", 1) != 1 || !locked) _exit(1);
+    usleep(300 * 1000);  // writing a large index
+    Put(kIndexFileName, Slurp(kIndexFileName) + Line(4, "Flan", "/"));
+    _exit(0);
+  }
+  char x;
+  ASSERT_EQ(read(ready[0], &x, 1), 1);
+  EXPECT_EQ(SaveIndexWith(tree_, nullptr, Guarded(), nullptr), SaveOutcome::ChangedOnDisk);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(Slurp(kIndexFileName).find("\tFlan\t"), std::string::npos);
+  close(ready[0]);
+  close(ready[1]);
 }
 
 TEST_F(GuardedSave, TheSameBytesWrittenAgainAreNoChangeAndASessionsOwnSavesFollowEachOther) {
@@ -168,7 +199,7 @@ TEST_F(GuardedSave, TheSameBytesWrittenAgainAreNoChangeAndASessionsOwnSavesFollo
   const std::string third = Slurp(kIndexFileName);
   ASSERT_EQ(SaveIndexWith(tree_, nullptr, Guarded(), nullptr), SaveOutcome::Saved);
   EXPECT_EQ(Slurp(kIndexBackupName), third);
-  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName, kIndexLockName}));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 const char kSharedDataFile[] = "Gourmix.Dat";
 const char kIndexFileName[] = "Gourmix.Idx";
 const char kIndexBackupName[] = "Gourmix.Bak";
+const char kIndexLockName[] = "Gourmix.Idx.lck";
 
 namespace {
 
@@ -35,6 +36,9 @@ constexpr uint32_t kGrowth = 10;  // entries added each time the table is full
 constexpr int kFields = 8;        // columns a line needs; later ones are ignored
 constexpr int32_t kSaveGaugeThreshold = 500;
 constexpr size_t kIoBlock = 64 * 1024;
+// A save waits this long for another program's save to end (one of 100,000 recipes takes
+// about a fifth of a second).
+constexpr int kSaveLockWaitMs = 5000;
 
 // Titles and file names of one load live in large blocks released together: one allocation per
 // 64 KiB of text rather than one per recipe, and no heap overhead per text.
@@ -851,6 +855,15 @@ SaveOutcome SaveTable(CategoryTree& tree, const Table& t, const SaveOptions& opt
     if (unwritable) *unwritable = bad;
     return SaveOutcome::PathUnwritable;
   }
+  // Two programs saving at once would write the same temporary file, and each could look for
+  // the other's change before it landed: saves take turns on a lock beside the index. Where
+  // no lock can be taken (a read-only folder, a share without locks) the save goes on alone.
+  fileio::FileLock lock;
+  if (lock.Acquire(kIndexLockName, fileio::FileLock::kExclusive, kSaveLockWaitMs) ==
+      fileio::FileLock::kBusy) {
+    fileio::Free(order);
+    return SaveOutcome::Failed;
+  }
   char* block = static_cast<char*>(fileio::Malloc(kIoBlock));
   SaveOutcome outcome = block ? SaveOutcome::Saved : SaveOutcome::Failed;
   IndexStamp written;
@@ -858,8 +871,8 @@ SaveOutcome SaveTable(CategoryTree& tree, const Table& t, const SaveOptions& opt
     if (!WriteIndexFile(tree, t, order, block, kIndexTempName, &written)) {
       outcome = SaveOutcome::Failed;
     } else if (options.guard == IndexGuard::Unchanged) {
-      // Looked at once the new index is ready, just before it goes in: the moment left to
-      // another program is as short as the rename.
+      // Looked at once the new index is ready, just before it goes in; another program's save
+      // cannot come in between, and any other writer has only the moment of the rename.
       IndexStamp now;
       if (!StampOfFile(kIndexFileName, &now)) outcome = SaveOutcome::Failed;
       else if (now != g_indexStamp) outcome = SaveOutcome::ChangedOnDisk;

@@ -23,6 +23,7 @@ struct RecipeEntry {
 extern const char kSharedDataFile[];  // "Gourmix.Dat"
 extern const char kIndexFileName[];   // "Gourmix.Idx"
 extern const char kIndexBackupName[]; // "Gourmix.Bak": the index the last save replaced
+extern const char kIndexLockName[];   // "Gourmix.Idx.lck": held by a save while it runs
 
 // Reads the index into the empty table, resolving categories in `tree`. Returns the number of
 // entries (at least 1), or 0 on failure or when no line gave an entry (the table stays empty).

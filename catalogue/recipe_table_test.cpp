@@ -332,7 +332,7 @@ TEST_F(RecipeTableTest, SaveGroupsByCategoryInTreeOrderAndKeepsTheOldIndexAsBack
   EXPECT_EQ(Slurp(kIndexFileName), Line("3", "Miel", "/A") + Line("2", "Abricot", "/A/Z") +
                                        Line("4", "Brioche", "/B") + Line("1", "Zeste", "/B"));
   EXPECT_EQ(Slurp(kIndexBackupName), old);
-  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName, kIndexLockName}));
 
   // An empty table makes an empty file; a first save, with no index yet, makes no backup.
   ReleaseCatalogue();
@@ -340,7 +340,7 @@ TEST_F(RecipeTableTest, SaveGroupsByCategoryInTreeOrderAndKeepsTheOldIndexAsBack
   ASSERT_EQ(unlink(kIndexBackupName), 0);
   ASSERT_EQ(SaveIndex(*tree_, nullptr), 1);
   EXPECT_EQ(Slurp(kIndexFileName), "");
-  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName}));
+  EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexLockName}));
 }
 
 TEST_F(RecipeTableTest, EmptyTitleOrFileNameIsWrittenSoTheRecipeComesBack) {
@@ -438,7 +438,7 @@ TEST_F(RecipeTableTest, EveryFailedSaveLeavesTheIndexAsItWas) {
       std::string backup = Slurp(kIndexBackupName);
       EXPECT_TRUE(backup == previousBackup || backup == old);
     }
-    EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName}));
+    EXPECT_EQ(FilesHere(), (std::set<std::string>{kIndexFileName, kIndexBackupName, kIndexLockName}));
     if (!fired) {
       EXPECT_EQ(r, 1);
       break;

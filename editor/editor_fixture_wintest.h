@@ -87,8 +87,8 @@ class EditorTest : public ::testing::Test {
     SetEditorBeepForTests(nullptr);
     ReleaseCatalogue();
     const bool onlyTheCatalogue = folder_.RemoveExpecting(
-        {"Gourmix.Idx", "Gourmix.Dat", "Gourmix.mem", "Gourmix.mem.lck", "Gourmix.Bak", "Gourmix.Tmp",
-         "Gourmix.Tbk"});
+        {"Gourmix.Idx", "Gourmix.Idx.lck", "Gourmix.Dat", "Gourmix.mem", "Gourmix.mem.lck", "Gourmix.Bak",
+         "Gourmix.Tmp", "Gourmix.Tbk"});
     EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
   }
 
