@@ -7,6 +7,7 @@
 #include "catalogue/recipe_table.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -97,13 +98,45 @@ void FreeTable(Table& t) {
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// How many of the eight bytes in w (the first in the low byte) are digits before the first
+// that is not. Each byte of `bad` is zero where the byte is a digit: high half 3, and still 3
+// once 6 is added to the low half. A carry out of a byte only reaches the bytes after it,
+// which are past the first one that is not a digit anyway.
+uint32_t LeadingDigits(uint64_t w) {
+  const uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+  const uint64_t bad = ((w & kHigh) | (((w + 0x0606060606060606ull) & kHigh) >> 4)) ^ 0x3333333333333333ull;
+  return bad ? static_cast<uint32_t>(__builtin_ctzll(bad)) / 8 : 8;
+}
+
+// The value of eight digits, the first in the low byte of w.
+uint32_t EightDigits(uint64_t w) {
+  w -= 0x3030303030303030ull;
+  w = w * 10 + (w >> 8);  // pairs of digits
+  return static_cast<uint32_t>(((w & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
+                                ((w >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32))) >> 32);
+}
+
 // Skips white space and reads an optional sign; returns the magnitude of the digits that
-// follow, saturated just above 32 bits.
+// follow, saturated just above 32 bits. The bytes up to p + 8 can be read whatever `end`.
 uint64_t ReadMagnitude(const char* p, const char* end, bool* negative) {
-  while (p < end && IsCSpace(*p)) ++p;
   *negative = false;
-  if (p < end && (*p == '+' || *p == '-')) *negative = *p++ == '-';
+  if (p < end && (*p < '0' || *p > '9')) {
+    while (p < end && IsCSpace(*p)) ++p;
+    if (p < end && (*p == '+' || *p == '-')) *negative = *p++ == '-';
+  }
   uint64_t v = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // The first eight digits at once: no loop whose length changes from one number to the next.
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  const uint32_t digits =
+      std::min<uint32_t>(LeadingDigits(w), static_cast<uint32_t>(std::min<ptrdiff_t>(end - p, 8)));
+  if (digits == 0) return 0;
+  // Put them last, behind zeros.
+  if (digits < 8) w = (w << (8 * (8 - digits))) | (0x3030303030303030ull >> (8 * digits));
+  v = EightDigits(w);
+  p += digits;
+#endif
   for (; p < end && *p >= '0' && *p <= '9'; ++p) {
     if (v <= 0xFFFFFFFFull) v = v * 10 + static_cast<unsigned>(*p - '0');
   }
@@ -203,6 +236,7 @@ void ScanLine(char* line, char* end, ScannedLine* out) {
 }
 
 void TrimSpaces(Field* f) {
+  if (*f->begin != ' ' && f->end[-1] != ' ') return;  // as the writer prints them (never empty)
   while (f->begin < f->end && *f->begin == ' ') ++f->begin;
   while (f->end > f->begin && f->end[-1] == ' ') --f->end;
 }
@@ -210,6 +244,7 @@ void TrimSpaces(Field* f) {
 bool IsSharedDataFile(const Field& f) {
   size_t n = sizeof kSharedDataFile - 1;
   if (static_cast<size_t>(f.end - f.begin) != n) return false;
+  if (std::memcmp(f.begin, kSharedDataFile, n) == 0) return true;  // as the writer spells it
   for (size_t i = 0; i < n; ++i) {
     char a = f.begin[i], b = kSharedDataFile[i];
     if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
@@ -247,19 +282,19 @@ enum class LineResult { Skipped, Stored, OutOfMemory };
 // The nodes of the paths met so far in one load. An index of 100,000 lines names a few
 // hundred categories: each distinct path text is resolved in the tree once, and every later
 // line with the same text costs one hash of it (nothing at all when the line before had it,
-// as in an index the editor saved). The texts lie in the file's buffer, which outlives the load.
+// as in an index the editor saved).
 class PathLookup {
  public:
   explicit PathLookup(CategoryTree& tree) : tree_(tree) {}
   CategoryNode Find(const char* path, size_t len) {
     const std::string_view text(path, len);
     if (last_ && text == lastText_) return last_;
-    const size_t hash = std::hash<std::string_view>()(text);
+    const size_t hash = HashOf(path, len);
     Slot* slot = usable_ ? Lookup(text, hash) : nullptr;
     CategoryNode node = slot && slot->node ? slot->node : CategoryFromPath(tree_, path);
     if (!node) return nullptr;
-    if (slot && !slot->node) {
-      *slot = Slot{hash, path, len, node};
+    if (slot && !slot->node && Keep(path, len)) {
+      *slot = Slot{hash, texts_.size() - len, len, node};
       if (++used_ * 2 > slots_.size()) Grow();
     }
     last_ = node;
@@ -268,13 +303,41 @@ class PathLookup {
   }
 
  private:
+  // Eight bytes at a time; paths are short and a probe compares the texts anyway.
+  static size_t HashOf(const char* s, size_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    for (; n >= 8; s += 8, n -= 8) {
+      uint64_t w;
+      std::memcpy(&w, s, sizeof w);
+      h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+      h ^= h >> 32;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, s, n);
+    h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+    return static_cast<size_t>(h ^ (h >> 29));
+  }
+
   // Open addressing over a power-of-two table, never more than half full.
   struct Slot {
     size_t hash;
-    const char* text;
+    size_t text;  // in texts_
     size_t len;
     CategoryNode node;  // null: free
   };
+
+  // A copy of each path text the table holds, side by side: comparing with it reads a few
+  // kilobytes that stay in the cache rather than the line, anywhere in the file, that named
+  // the path first.
+  bool Keep(const char* path, size_t len) {
+    try {
+      texts_.insert(texts_.end(), path, path + len);
+    } catch (const std::bad_alloc&) {
+      usable_ = false;
+      return false;
+    }
+    return true;
+  }
 
   // The slot that holds `text`, or the free one where it goes; null when out of memory.
   Slot* Lookup(std::string_view text, size_t hash) {
@@ -282,7 +345,9 @@ class PathLookup {
     const size_t mask = slots_.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot& s = slots_[i];
-      if (!s.node || (s.hash == hash && std::string_view(s.text, s.len) == text)) return &s;
+      if (!s.node ||
+          (s.hash == hash && s.len == text.size() && std::memcmp(&texts_[s.text], text.data(), s.len) == 0))
+        return &s;
     }
   }
 
@@ -290,7 +355,7 @@ class PathLookup {
     std::vector<Slot> old;
     old.swap(slots_);
     try {
-      slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{0, nullptr, 0, nullptr});
+      slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{0, 0, 0, nullptr});
     } catch (const std::bad_alloc&) {
       usable_ = false;  // every later path goes to the tree, which answers the same
       slots_.clear();
@@ -308,6 +373,7 @@ class PathLookup {
 
   CategoryTree& tree_;
   std::vector<Slot> slots_;
+  std::vector<char> texts_;
   size_t used_ = 0;
   bool usable_ = true;
   CategoryNode last_ = nullptr;
@@ -381,17 +447,8 @@ bool TitleLess(const RecipeEntry& a, const RecipeEntry& b) { return CompareByTit
 constexpr uint32_t kHeadBytes = 16;
 struct TitleKey {
   uint64_t head[kHeadBytes / 8];  // folded bytes [base, base + 16) of the sort that holds it
-  uint32_t len;
-  uint32_t index;  // place in file order, which breaks the last ties: equal titles keep it
-};
-
-// Where each title's whole folded key lies, by file order: kept apart, so that the keys the
-// sort moves about stay small. The pool holds kHeadBytes spare bytes after the last key, so
-// that a head is read in two loads whatever the key's length.
-struct FoldedKeys {
-  const uint8_t* pool;
-  const uint32_t* start;  // by TitleKey::index
-  const uint8_t* Of(const TitleKey& k) const { return pool + start[k.index]; }
+  uint32_t folded;  // where the whole folded key starts in the pool
+  uint32_t index;   // place in file order, which breaks the last ties: equal titles keep it
 };
 
 uint64_t BigEndian64(const unsigned char* p) {
@@ -410,11 +467,22 @@ uint64_t KeepFirst(uint64_t word, uint32_t bytes) {
   return bytes >= 8 ? word : bytes == 0 ? 0 : word & ~(~uint64_t(0) >> (8 * bytes));
 }
 
+// How many bytes of a big-endian word come before its first zero byte: 8 when none is zero.
+// The top bit of each byte of `zero` is set exactly where w has a zero byte.
+uint32_t BytesBeforeZero(uint64_t w) {
+  const uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  const uint64_t zero = ~(((w & kLow7) + kLow7) | w | kLow7);
+  return zero ? static_cast<uint32_t>(__builtin_clzll(zero)) / 8 : 8;
+}
+
+// The head of a key from byte `base` of its folded key, in the pool at `folded` and closed
+// by a zero byte; `base` is at most the key's length.
 void LoadHead(TitleKey& k, const uint8_t* folded, uint32_t base) {
-  const uint32_t left = k.len > base ? k.len - base : 0;
-  const uint8_t* p = folded + (left ? base : 0);  // in the pool whatever `base`
-  k.head[0] = KeepFirst(BigEndian64(p), left);
-  k.head[1] = KeepFirst(BigEndian64(p + 8), left > 8 ? left - 8 : 0);
+  const uint8_t* p = folded + base;
+  const uint64_t first = BigEndian64(p);
+  const uint32_t kept = BytesBeforeZero(first);
+  k.head[0] = KeepFirst(first, kept);
+  k.head[1] = kept < 8 ? 0 : KeepFirst(BigEndian64(p + 8), BytesBeforeZero(BigEndian64(p + 8)));
 }
 
 // Byte `i` of the head, counted from its base.
@@ -438,22 +506,21 @@ uint32_t SharedHeadBytes(const TitleKey* a, size_t n) {
 // are ordered by the whole order (accents, case, punctuation, then bytes).
 class TitleSorter {
  public:
-  TitleSorter(const RecipeEntry* entries, FoldedKeys folded, TitleKey* spare)
-      : entries_(entries), folded_(folded), spare_(spare) {}
+  // The folded keys lie in `pool`, each closed by a zero byte, with kHeadBytes bytes to spare
+  // after the last; `spare` holds as many keys as a sort is given.
+  TitleSorter(const RecipeEntry* entries, const uint8_t* pool, TitleKey* spare)
+      : entries_(entries), pool_(pool), spare_(spare) {}
 
   // For keys that share their first `base` folded bytes and hold the next ones in their heads.
   bool Less(const TitleKey& a, const TitleKey& b, uint32_t base) const {
     for (uint32_t w = 0; w < kHeadBytes / 8; ++w) {
       if (a.head[w] != b.head[w]) return a.head[w] < b.head[w];
     }
-    const uint32_t past = base + kHeadBytes;
-    if (a.len > past || b.len > past) {
-      const uint32_t n = std::min(a.len, b.len);
-      if (n > past) {
-        const int c = std::memcmp(folded_.Of(a) + past, folded_.Of(b) + past, n - past);
-        if (c != 0) return c < 0;
-      }
-      if (a.len != b.len) return a.len < b.len;
+    // The same 16 bytes: without a zero among them both keys go on past them.
+    if ((a.head[1] & 0xFF) != 0) {
+      const int c = std::strcmp(reinterpret_cast<const char*>(pool_ + a.folded + base + kHeadBytes),
+                                reinterpret_cast<const char*>(pool_ + b.folded + base + kHeadBytes));
+      if (c != 0) return c < 0;
     }
     const int c = CompareTitles(entries_[a.index].title, entries_[b.index].title);
     if (c != 0) return c < 0;
@@ -549,13 +616,13 @@ class TitleSorter {
   void LoadHeads(TitleKey* a, size_t n, uint32_t base) {
     constexpr size_t kAhead = 8;
     for (size_t i = 0; i < n; ++i) {
-      if (i + kAhead < n) __builtin_prefetch(folded_.Of(a[i + kAhead]) + base);
-      LoadHead(a[i], folded_.Of(a[i]), base);
+      if (i + kAhead < n) __builtin_prefetch(pool_ + a[i + kAhead].folded + base);
+      LoadHead(a[i], pool_ + a[i].folded, base);
     }
   }
 
   const RecipeEntry* entries_;
-  FoldedKeys folded_;
+  const uint8_t* pool_;
   TitleKey* spare_;
   uint32_t count_[256] = {};  // all zero between spreads
 };
@@ -565,32 +632,30 @@ void SortByTitle(Table& t) {
   size_t n = t.count;
   if (n < 2) return;
   TitleKey* keys = static_cast<TitleKey*>(fileio::Malloc(n * 2 * sizeof(TitleKey)));
-  // Places in the pool are 32-bit.
-  const bool fits = t.titleBytes < UINT32_MAX / 2 - kHeadBytes;
-  const size_t poolBytes = fits ? LabelFoldedKeyCapacity(t.titleBytes) + 1 + kHeadBytes : 1;
-  uint8_t* pool = static_cast<uint8_t*>(fileio::Malloc(poolBytes));
-  uint32_t* starts = static_cast<uint32_t*>(fileio::Malloc(n * sizeof(uint32_t)));
-  if (!keys || !pool || !starts || !fits) {
+  // Every folded key (LabelFoldedKeyCapacity of its title) and its closing zero, then the
+  // bytes a last head reads; places in the pool are 32-bit.
+  const uint64_t poolBytes = 2 * uint64_t(t.titleBytes) + n + kHeadBytes;
+  const bool fits = poolBytes < UINT32_MAX;
+  uint8_t* pool = fits ? static_cast<uint8_t*>(fileio::Malloc(static_cast<size_t>(poolBytes))) : nullptr;
+  if (!keys || !pool) {
     fileio::Free(keys);
     fileio::Free(pool);
-    fileio::Free(starts);
     // Slower, but needs no memory of its own.
     std::stable_sort(t.entries, t.entries + n, TitleLess);
     return;
   }
   uint32_t at = 0;
   for (uint32_t i = 0; i < n; ++i) {
-    starts[i] = at;
-    keys[i].len = static_cast<uint32_t>(LabelFoldedHead(t.entries[i].title, SIZE_MAX, pool + at));
-    keys[i].index = i;
-    at += keys[i].len;
+    TitleKey& k = keys[i];
+    k.folded = at;
+    k.index = i;
+    at += static_cast<uint32_t>(LabelFoldedText(t.entries[i].title, pool + at));
+    pool[at++] = 0;
   }
   std::memset(pool + at, 0, kHeadBytes);
-  const FoldedKeys folded{pool, starts};
-  for (uint32_t i = 0; i < n; ++i) LoadHead(keys[i], folded.Of(keys[i]), 0);
-  TitleSorter(t.entries, folded, keys + n).Sort(keys, n, 0, 0);
+  for (uint32_t i = 0; i < n; ++i) LoadHead(keys[i], pool + keys[i].folded, 0);
+  TitleSorter(t.entries, pool, keys + n).Sort(keys, n, 0, 0);
   fileio::Free(pool);
-  fileio::Free(starts);
 
   RecipeEntry* sorted =
       static_cast<RecipeEntry*>(fileio::Malloc((t.capacity ? t.capacity : 1) * sizeof(RecipeEntry)));

@@ -293,7 +293,13 @@ LabelCollation g_collation = LabelCollation::Default;
 struct FoldTable {
   uint8_t count[256];
   uint8_t rank[256][2];
-  uint32_t packed[256];  // rank[c][0] | rank[c][1] << 8 | count[c] << 16: one load per letter
+  // The same side by side, the bytes a character folds to (the second one 0 unless a
+  // ligature's) as they are written: one entry per character read.
+  struct Fold {
+    uint8_t bytes[2];
+    uint8_t count;
+    uint8_t unused;
+  } fold[256];
   FoldTable() {
     std::vector<uint16_t> weights;
     for (int c = 0; c < 256; ++c) {
@@ -312,8 +318,9 @@ struct FoldTable {
         rank[c][e] = static_cast<uint8_t>(
             1 + (std::lower_bound(weights.begin(), weights.end(), v) - weights.begin()));
       }
-      packed[c] = uint32_t(count[c] ? rank[c][0] : 0) | uint32_t(count[c] == 2 ? rank[c][1] : 0) << 8 |
-                  uint32_t(count[c]) << 16;
+      fold[c] = Fold{{static_cast<uint8_t>(count[c] ? rank[c][0] : 0),
+                      static_cast<uint8_t>(count[c] == 2 ? rank[c][1] : 0)},
+                     count[c], 0};
     }
   }
 };
@@ -442,10 +449,19 @@ size_t LabelFoldedHead(const char* text, size_t want, uint8_t* out) {
   // Both bytes are written whatever the count: the spare byte is overwritten by the next letter
   // or lies past the key, within the want + 1 bytes the caller provides.
   for (const uint8_t* p = reinterpret_cast<const uint8_t*>(text); *p && n < want; ++p) {
-    const uint32_t e = f.packed[*p];
-    out[n] = static_cast<uint8_t>(e);
-    out[n + 1] = static_cast<uint8_t>(e >> 8);
-    n += e >> 16;
+    std::memcpy(out + n, f.fold[*p].bytes, 2);
+    n += f.fold[*p].count;
+  }
+  return n;
+}
+
+size_t LabelFoldedText(const char* text, uint8_t* out) {
+  const FoldTable::Fold* fold = Folding().fold;
+  size_t n = 0;
+  for (const uint8_t* p = reinterpret_cast<const uint8_t*>(text); *p; ++p) {
+    const FoldTable::Fold f = fold[*p];  // read before the store, which could alias the text
+    std::memcpy(out + n, f.bytes, 2);     // the spare byte as above
+    n += f.count;
   }
   return n;
 }

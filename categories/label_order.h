@@ -65,6 +65,9 @@ bool HasFoldedPrefix(const char* text, const char* prefix);
 // want + 1 bytes (a ligature at the end gives two) and returns how many; fewer than `want`
 // only when the text ended.
 size_t LabelFoldedHead(const char* text, size_t want, uint8_t* out);
+// The folded key of a whole NUL-terminated text, as LabelFoldedHead without a limit: writes at
+// most LabelFoldedKeyCapacity(strlen(text)) + 1 bytes.
+size_t LabelFoldedText(const char* text, uint8_t* out);
 
 template <typename TitleAt>
 long FirstWithFoldedPrefix(long count, TitleAt titleAt, const char* prefix) {
