@@ -120,7 +120,12 @@ uint32_t EightDigits(uint64_t w) {
 // follow, saturated just above 32 bits. The bytes up to p + 8 can be read whatever `end`.
 uint64_t ReadMagnitude(const char* p, const char* end, bool* negative) {
   *negative = false;
-  if (p < end && (*p < '0' || *p > '9')) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  // A lone digit, as the columns kept unchanged mostly hold, needs nothing more.
+  if (p < end && digit(p[0]) && (end - p == 1 || !digit(p[1]))) {
+    return static_cast<unsigned>(p[0] - '0');
+  }
+  if (p < end && !digit(*p)) {
     while (p < end && IsCSpace(*p)) ++p;
     if (p < end && (*p == '+' || *p == '-')) *negative = *p++ == '-';
   }
@@ -403,7 +408,11 @@ LineResult StoreLine(PathLookup& paths, char* line, ScannedLine& scanned, Table&
     *skipped = "fields";
     return LineResult::Skipped;
   }
-  for (int i = 1; i < kFields; ++i) TrimSpaces(&f[i]);
+  // The text columns lose their spaces at both ends; a number is read past the spaces before
+  // it and up to the first byte that is no digit, which a space after it is.
+  TrimSpaces(&f[1]);
+  TrimSpaces(&f[5]);
+  TrimSpaces(&f[6]);
 
   if (t.count == t.allocated) {
     // Past the first guess, by half again each time: a few copies whatever the size.
