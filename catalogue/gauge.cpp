@@ -45,6 +45,13 @@ void SetGaugePosition(int64_t value) {
   if (g_gauge.backend) g_gauge.backend->paint(p);
 }
 
+int64_t GaugeNextPosition() {
+  if (!g_gauge.open) return INT64_MAX;
+  if (g_gauge.range <= 0) return 0;
+  // The smallest value whose value * 100 / range is above the percentage drawn.
+  return ((g_gauge.percent + int64_t{1}) * g_gauge.range + 99) / 100;
+}
+
 void CloseGauge() {
   if (!g_gauge.open) return;
   g_gauge.open = false;

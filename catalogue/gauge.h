@@ -16,6 +16,10 @@ void OpenGauge(WindowRef parent, int32_t threshold);
 void SetGaugeTitle(const char* title);
 // Records value * 100 / range and repaints when that percentage changed.
 void SetGaugePosition(int64_t value);
+// The first position from which SetGaugePosition shows another percentage, for positions that
+// only grow: work that reports every step need report only from there. INT64_MAX when no gauge
+// is open (nothing to show), 0 (every step) when the range is not positive.
+int64_t GaugeNextPosition();
 void CloseGauge();
 
 bool GaugeIsOpen();

@@ -105,6 +105,27 @@ TEST_F(GaugeTest, RepaintsOncePerPercentageInSixtyFourBitsAndNeverWithoutARange)
   EXPECT_TRUE(g_rec.paints.empty());
 }
 
+TEST_F(GaugeTest, NextPositionIsTheFirstThatShowsAnotherPercentage) {
+  EXPECT_EQ(GaugeNextPosition(), INT64_MAX);  // no gauge: nothing to report
+  for (int32_t range : {1, 3, 7, 99, 100, 101, 1000, 12345, 40000000}) {
+    SetGaugeRange(range);
+    OpenGauge(nullptr, 0);
+    int32_t shown = GaugePercent();
+    for (int64_t next = GaugeNextPosition(); shown < 100; next = GaugeNextPosition()) {
+      ASSERT_GT(next, 0) << range;
+      SetGaugePosition(next - 1);
+      ASSERT_EQ(GaugePercent(), shown) << range << " at " << next - 1;
+      SetGaugePosition(next);
+      ASSERT_GT(GaugePercent(), shown) << range << " at " << next;
+      shown = GaugePercent();
+    }
+    CloseGauge();
+  }
+  SetGaugeRange(0);
+  OpenGauge(nullptr, 0);
+  EXPECT_EQ(GaugeNextPosition(), 0);
+}
+
 class SaveGaugeTest : public GaugeTest {
  protected:
   void SetUp() override {

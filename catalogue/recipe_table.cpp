@@ -986,6 +986,9 @@ uint32_t LoadIndex(CategoryTree& tree) {
     if (t.entries) t.allocated = reserve;
   }
   uint32_t lineNumber = 0;
+  // The gauge moves by whole percents: a position before the next one would show nothing new,
+  // and working the percentage out for every line is a 64-bit division each.
+  int64_t gaugeNext = GaugeNextPosition();
   PathLookup paths(tree);
   for (char* line = text; line < end;) {
     ScannedLine scanned;
@@ -1002,7 +1005,10 @@ uint32_t LoadIndex(CategoryTree& tree) {
       fileio::Free(text);
       return 0;
     }
-    if (r == LineResult::Stored) SetGaugePosition(next - text);
+    if (r == LineResult::Stored && next - text >= gaugeNext) {
+      SetGaugePosition(next - text);
+      gaugeNext = GaugeNextPosition();
+    }
     line = next;
   }
   fileio::Free(text);
