@@ -264,9 +264,9 @@ TEST_F(RecipeTableTest, ManyTitlesSortAsOnePlainSortWouldSortThem) {
 }
 
 TEST_F(RecipeTableTest, TitlesSharingLongBeginningsSortAsOnePlainSortWouldSortThem) {
-  // Groups of titles that share 0 to 60 letters and then end, or differ, on either side of the
-  // 16 and 32 first letters the sort holds at a time, ligatures across those places, equal
-  // folded titles and equal titles: in the order of a plain stable sort.
+  // Groups of titles that share 0 to 60 letters and then end, or differ, on either side of
+  // every place where the sort takes the next few letters it holds, ligatures across those
+  // places, equal folded titles and equal titles: in the order of a plain stable sort.
   std::mt19937 random(12345);
   const char* const letters[] = {"a", "b", "e", "\xE9", "E", "o", "\x9C", "oe", "-", "'", " ", "z"};
   std::string index;
