@@ -582,9 +582,9 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
   MakeScratch();
   const double average = AverageWords(totalWords_, count_);
   std::vector<uint32_t> candidates;
-  std::vector<uint32_t> touched, other;
+  std::vector<uint32_t> touched;
   SliceReader reader;
-  FoldedText folded;
+  FoldedText folded, small;  // a text; a title or a memo
   for (size_t k = 0; k < query.terms.size(); ++k) {
     const QueryTerm& term = query.terms[k];
     const uint32_t epoch = ++epoch_;
@@ -596,23 +596,17 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
     const bool phrase = term.words.size() > 1;
     std::vector<std::string> needles;
     for (const std::string& w : term.words) needles.push_back('\0' + w);
+    const std::vector<uint32_t>& from = k == 0 ? touched : candidates;
+    bool anyRead = false;  // a candidate's text must be read: it is too long for the places
     if (phrase) {
-      // A candidate keeps the fields that hold every word of the phrase; the order is checked
-      // on the words themselves below.
-      for (size_t j = 0; j < term.words.size(); ++j) {
-        if (j == lead) continue;
-        const uint32_t e2 = ++epoch_;
-        other.clear();
-        Collect(term.words[j], scope, e2, stamp2_.data(), mask2_.data(), tf2_.data(), &other);
-        for (uint32_t o : touched) mask_[o] &= stamp2_[o] == e2 ? mask2_[o] : 0;
-      }
+      // A candidate keeps the fields that hold every word of the phrase; where the words
+      // stand in its text is told by their places, or by the text itself when it is long.
+      anyRead = MatchPhrase(term, lead, scope, epoch, from, touched);
       inText = 0;
       for (uint32_t o : touched) inText += (mask_[o] & kTextBit) ? 1 : 0;
       // Ordinals follow the recipe bases: in their order, the texts are read front to back.
-      std::sort(k == 0 ? touched.begin() : candidates.begin(), k == 0 ? touched.end() : candidates.end());
+      if (anyRead) std::sort(k == 0 ? touched.begin() : candidates.begin(), k == 0 ? touched.end() : candidates.end());
     }
-    const uint32_t placed =
-        phrase && (scope & kTextBit) ? CountPhrases(term, k == 0 ? touched : candidates, epoch) : 0;
     // Phrases are checked on the words themselves, only for recipes still in the running: in
     // a short text on the words' positions, in a longer one on its words.
     auto matches = [&](uint32_t o) {
@@ -620,11 +614,12 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
       if (!phrase) return true;
       const RecipeEntry& e = entries_[order_[o]];
       uint8_t found = 0;
-      if ((mask_[o] & kTitleBit) && e.title && CountMatches(term, e.title, std::strlen(e.title))) {
-        found |= kTitleBit;
+      if ((mask_[o] & kTitleBit) && e.title) {
+        small.Fill(e.title, std::strlen(e.title));
+        if (small.CountPhrase(needles)) found |= kTitleBit;
       }
       size_t n = 0;
-      const bool positioned = placed != 0 && stamp2_[o] == placed;
+      const bool positioned = tf2_[o] != 0;  // see MatchPhrase
       const char* text = (mask_[o] & kTextBit) && !positioned ? reader.Text(e, &n) : nullptr;
       if (positioned && tf_[o]) found |= kTextBit;
       if (text) {
@@ -634,14 +629,16 @@ std::vector<Hit> SearchIndex::Search(const Query& query, unsigned scope) const {
       }
       if (mask_[o] & kMemoBit) {
         const std::string* memo = memos_.Text(e.recipeId);
-        if (memo && CountMatches(term, memo->data(), memo->size())) found |= kMemoBit;
+        if (memo) {
+          small.Fill(memo->data(), memo->size());
+          if (small.CountPhrase(needles)) found |= kMemoBit;
+        }
       }
       mask_[o] = found;
       return found != 0;
     };
     const double idf = Idf(inText, count_);
     std::vector<uint32_t> next;
-    const std::vector<uint32_t>& from = k == 0 ? touched : candidates;
     for (uint32_t o : from) {
       if (!matches(o)) continue;
       if (k == 0) {
@@ -673,27 +670,33 @@ size_t SearchIndex::RarestWord(const QueryTerm& term) const {
   return rarest;
 }
 
-uint32_t SearchIndex::CountPhrases(const QueryTerm& term, const std::vector<uint32_t>& from,
-                                   uint32_t epoch) const {
-  const uint32_t placed = ++epoch_;
+bool SearchIndex::MatchPhrase(const QueryTerm& term, size_t lead, unsigned scope, uint32_t epoch,
+                              const std::vector<uint32_t>& from,
+                              const std::vector<uint32_t>& touched) const {
+  // Slots for the texts told by their places: tf2_ holds slot + 1, 0 for the others.
+  for (uint32_t o : touched) tf2_[o] = 0;
   uint32_t slots = 0;
-  for (uint32_t o : from) {
-    if (stamp_[o] == epoch && (mask_[o] & kTextBit) && length_[o] <= kPositionedWords) {
-      stamp2_[o] = placed;
-      tf2_[o] = slots++;
+  bool anyRead = false;
+  if (scope & kTextBit) {
+    for (uint32_t o : from) {
+      if (stamp_[o] != epoch || !(mask_[o] & kTextBit)) continue;
+      if (length_[o] <= kPositionedWords) tf2_[o] = ++slots;
+      else anyRead = true;
     }
   }
-  if (slots == 0) return placed;
-  // Per recipe, a bit per word place: where the phrase can still begin. Word j of the phrase
-  // at place p lets it begin at p - j.
+  // Per slot, a bit per word place: where the phrase can still begin. Word j of the phrase at
+  // place p lets it begin at p - j.
   constexpr size_t kWordsPerSlot = kPositionedWords / 64;
-  std::vector<uint64_t> begins(kWordsPerSlot * slots), here;
+  std::vector<uint64_t> begins(kWordsPerSlot * slots, ~uint64_t{0}), here(begins.size());
+  const uint8_t wanted = static_cast<uint8_t>(scope & (kTitleBit | kTextBit));
   for (size_t j = 0; j < term.words.size(); ++j) {
-    if (j == 1) here.resize(begins.size());
-    if (j > 0) std::fill(here.begin(), here.end(), 0);
-    uint64_t* bits = j == 0 ? begins.data() : here.data();
-    size_t lo, hi;
-    Range(term.words[j], &lo, &hi);
+    // One pass over the word's postings: the fields that hold it (but for the word the
+    // candidates came from, already known), and its places in the slotted texts.
+    const bool other = j != lead;
+    const uint32_t e2 = ++epoch_;
+    std::fill(here.begin(), here.end(), 0);
+    size_t lo = 0, hi = 0;
+    if (wanted) Range(term.words[j], &lo, &hi);
     for (size_t w = lo; w < hi; ++w) {
       const uint8_t* p = postings_.data() + postStart_[w];
       const uint8_t* end = postings_.data() + postStart_[w + 1];
@@ -701,30 +704,49 @@ uint32_t SearchIndex::CountPhrases(const QueryTerm& term, const std::vector<uint
       while (p < end) {
         const Posting posting = GetPosting(p);
         ordinal1 += posting.delta;
-        const uint32_t tf = posting.tf;
-        if (tf != 0 && stamp2_[ordinal1 - 1] == placed) {
-          uint64_t* b = bits + kWordsPerSlot * tf2_[ordinal1 - 1];
-          for (uint32_t i = 0; i < tf; ++i) {
-            if (p[i] < j) continue;
-            const uint32_t begin = p[i] - static_cast<uint32_t>(j);
-            b[begin >> 6] |= uint64_t{1} << (begin & 63);
+        const uint32_t o = ordinal1 - 1;
+        if (stamp_[o] == epoch) {
+          if (other) {
+            if (stamp2_[o] != e2) stamp2_[o] = e2, mask2_[o] = 0;
+            mask2_[o] |= posting.fields & wanted;
+          }
+          if (posting.tf != 0 && tf2_[o] != 0) {
+            uint64_t* b = here.data() + kWordsPerSlot * (tf2_[o] - 1);
+            for (uint32_t i = 0; i < posting.tf; ++i) {
+              if (p[i] < j) continue;
+              const uint32_t begin = p[i] - static_cast<uint32_t>(j);
+              b[begin >> 6] |= uint64_t{1} << (begin & 63);
+            }
           }
         }
-        p += tf;
+        p += posting.tf;
       }
     }
-    if (j > 0) {
-      for (size_t i = 0; i < begins.size(); ++i) begins[i] &= here[i];
+    for (size_t i = 0; i < begins.size(); ++i) begins[i] &= here[i];
+    if (!other) continue;
+    if (scope & kMemoBit) {
+      std::set<uint32_t> ids;
+      memos_.IdsWithPrefix(term.words[j], &ids);
+      for (uint32_t id : ids) {
+        auto it = std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, 0u));
+        for (; it != byId_.end() && it->first == id; ++it) {
+          const uint32_t o = it->second;
+          if (stamp_[o] != epoch) continue;
+          if (stamp2_[o] != e2) stamp2_[o] = e2, mask2_[o] = 0;
+          mask2_[o] |= kMemoBit;
+        }
+      }
     }
+    for (uint32_t o : touched) mask_[o] &= stamp2_[o] == e2 ? mask2_[o] : 0;
   }
   for (uint32_t o : from) {
-    if (stamp2_[o] != placed) continue;
-    const uint64_t* b = begins.data() + kWordsPerSlot * tf2_[o];
+    if (stamp_[o] != epoch || tf2_[o] == 0) continue;
+    const uint64_t* b = begins.data() + kWordsPerSlot * (tf2_[o] - 1);
     uint32_t c = 0;
     for (size_t i = 0; i < kWordsPerSlot; ++i) c += static_cast<uint32_t>(__builtin_popcountll(b[i]));
     tf_[o] = c;
   }
-  return placed;
+  return anyRead;
 }
 
 void SearchIndex::MakeScratch() const {
@@ -745,9 +767,13 @@ void RankHits(std::vector<Hit>* hits) {
   // first: the bits of a double that is not negative order as the double does), entry. The
   // key holds all three, so the hits come back from it.
   struct Key {
-    uint64_t high, low;
+    uint64_t low, high;
     unsigned Byte(unsigned d) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return reinterpret_cast<const unsigned char*>(this)[d];  // low's bytes, then high's
+#else
       return static_cast<unsigned>((d < 8 ? low >> (8 * d) : high >> (8 * (d - 8))) & 0xFF);
+#endif
     }
   };
   std::vector<Key> keys(hits->size()), other(hits->size());
@@ -761,12 +787,22 @@ void RankHits(std::vector<Hit>* hits) {
     keys[i].low = bits << 32 | h.entry;
   }
   std::vector<uint32_t> counts(16 * 256, 0);
+  // Only the bytes that differ between keys are sorted on.
+  Key differ = {0, 0};
   for (const Key& k : keys) {
-    for (unsigned d = 0; d < 16; ++d) ++counts[d * 256 + k.Byte(d)];
+    differ.low |= k.low ^ keys[0].low;
+    differ.high |= k.high ^ keys[0].high;
   }
+  unsigned digits[16], n = 0;
   for (unsigned d = 0; d < 16; ++d) {
+    if (differ.Byte(d) != 0) digits[n++] = d;
+  }
+  for (const Key& k : keys) {
+    for (unsigned i = 0; i < n; ++i) ++counts[(digits[i] << 8) + k.Byte(digits[i])];
+  }
+  for (unsigned i = 0; i < n; ++i) {
+    const unsigned d = digits[i];
     uint32_t* count = counts.data() + d * 256;
-    if (count[keys.empty() ? 0 : keys[0].Byte(d)] == keys.size()) continue;  // one value
     uint32_t at = 0;
     for (unsigned b = 0; b < 256; ++b) {
       const uint32_t c = count[b];

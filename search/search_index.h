@@ -96,13 +96,14 @@ class SearchIndex {
   // Accumulates the postings of every word beginning with `prefix`: see search_index.cpp.
   uint32_t Collect(const std::string& prefix, unsigned scope, uint32_t epoch, uint32_t* stamp,
                    uint8_t* mask, uint32_t* tf, std::vector<uint32_t>* touched) const;
-  // Counts, into tf_, a phrase's occurrences in the texts of the recipes of `from` still in
-  // the running (stamp_ is epoch) that hold all its words and are short enough to be told by
-  // their places; marks those with the epoch returned in stamp2_.
   // The word of a phrase with the fewest postings (0 for a single word).
   size_t RarestWord(const QueryTerm& term) const;
-  uint32_t CountPhrases(const QueryTerm& term, const std::vector<uint32_t>& from,
-                        uint32_t epoch) const;
+  // Narrows the recipes of a phrase's rarest word (`lead`, collected with `epoch` into
+  // `touched`) to the fields that hold every word of it, and counts into tf_ its occurrences
+  // in the texts of those of `from` short enough to be told by their words' places, marked by
+  // a non-zero tf2_. True when some text of `from` is too long for that and must be read.
+  bool MatchPhrase(const QueryTerm& term, size_t lead, unsigned scope, uint32_t epoch,
+                   const std::vector<uint32_t>& from, const std::vector<uint32_t>& touched) const;
   void MakeScratch() const;
   bool WordMatchesIn(const std::string& word, unsigned scope) const;
   std::string Spelt(size_t i) const;  // vocabulary word i as a suggestion shows it
