@@ -66,6 +66,15 @@ inline Posting GetPosting(const uint8_t*& p) {
   return Posting{delta, v >> 2, static_cast<uint8_t>(v & 3)};
 }
 
+// The bits set in v (without a call into the compiler's library where the processor has no
+// instruction for it).
+inline uint32_t Ones(uint64_t v) {
+  v = v - ((v >> 1) & 0x5555555555555555ull);
+  v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
+  v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<uint32_t>((v * 0x0101010101010101ull) >> 56);
+}
+
 inline bool HasPrefix(const char* word, size_t n, const std::string& prefix) {
   return n >= prefix.size() && std::memcmp(word, prefix.data(), prefix.size()) == 0;
 }
@@ -673,21 +682,24 @@ size_t SearchIndex::RarestWord(const QueryTerm& term) const {
 bool SearchIndex::MatchPhrase(const QueryTerm& term, size_t lead, unsigned scope, uint32_t epoch,
                               const std::vector<uint32_t>& from,
                               const std::vector<uint32_t>& touched) const {
-  // Slots for the texts told by their places: tf2_ holds slot + 1, 0 for the others.
+  // Per text told by its places, a bit per word place: where the phrase can still begin
+  // (word j of the phrase at place p lets it begin at p - j), in as many 64-bit words as the
+  // text needs. tf2_ holds where its bits start + 1, 0 for the other recipes.
   for (uint32_t o : touched) tf2_[o] = 0;
-  uint32_t slots = 0;
+  uint32_t words = 0;
   bool anyRead = false;
   if (scope & kTextBit) {
     for (uint32_t o : from) {
       if (stamp_[o] != epoch || !(mask_[o] & kTextBit)) continue;
-      if (length_[o] <= kPositionedWords) tf2_[o] = ++slots;
-      else anyRead = true;
+      if (length_[o] <= kPositionedWords) {
+        tf2_[o] = words + 1;
+        words += (length_[o] + 63u) / 64u;
+      } else {
+        anyRead = true;
+      }
     }
   }
-  // Per slot, a bit per word place: where the phrase can still begin. Word j of the phrase at
-  // place p lets it begin at p - j.
-  constexpr size_t kWordsPerSlot = kPositionedWords / 64;
-  std::vector<uint64_t> begins(kWordsPerSlot * slots, ~uint64_t{0}), here(begins.size());
+  std::vector<uint64_t> begins(words, ~uint64_t{0}), here(words);
   const uint8_t wanted = static_cast<uint8_t>(scope & (kTitleBit | kTextBit));
   for (size_t j = 0; j < term.words.size(); ++j) {
     // One pass over the word's postings: the fields that hold it (but for the word the
@@ -711,7 +723,7 @@ bool SearchIndex::MatchPhrase(const QueryTerm& term, size_t lead, unsigned scope
             mask2_[o] |= posting.fields & wanted;
           }
           if (posting.tf != 0 && tf2_[o] != 0) {
-            uint64_t* b = here.data() + kWordsPerSlot * (tf2_[o] - 1);
+            uint64_t* b = here.data() + (tf2_[o] - 1);
             for (uint32_t i = 0; i < posting.tf; ++i) {
               if (p[i] < j) continue;
               const uint32_t begin = p[i] - static_cast<uint32_t>(j);
@@ -741,9 +753,9 @@ bool SearchIndex::MatchPhrase(const QueryTerm& term, size_t lead, unsigned scope
   }
   for (uint32_t o : from) {
     if (stamp_[o] != epoch || tf2_[o] == 0) continue;
-    const uint64_t* b = begins.data() + kWordsPerSlot * (tf2_[o] - 1);
+    const uint64_t* b = begins.data() + (tf2_[o] - 1);
     uint32_t c = 0;
-    for (size_t i = 0; i < kWordsPerSlot; ++i) c += static_cast<uint32_t>(__builtin_popcountll(b[i]));
+    for (size_t i = 0, n = (length_[o] + 63u) / 64u; i < n; ++i) c += Ones(b[i]);
     tf_[o] = c;
   }
   return anyRead;
