@@ -317,15 +317,35 @@ void OpenMemo(HWND window, MemoMode mode) {
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_RECIPE_LIST, LBN_SELCHANGE), 0);
 }
 
-// The recipe commands of the toolbar act on the selected recipe; with none, `nothing` says so.
-void OnSelectedRecipe(HWND window, void (*command)(HWND, const RecipeEntry*), UINT nothing) {
+// The commands that act on one recipe: from the toolbar on the selected one (with none,
+// `nothing` says so), from the recipe list's menu on the line clicked.
+struct RecipeCommand {
+  int id;
+  void (*run)(HWND, const RecipeEntry*);
+  UINT nothing;
+};
+const RecipeCommand kRecipeCommands[] = {
+    {IDM_PRINT, PrintRecipeCommand, IDS_PRINT_NOTHING},
+    {IDM_PREVIEW, PreviewRecipeCommand, IDS_PRINT_NOTHING},
+    {IDM_COPY, CopyRecipeCommand, IDS_SELECT_FIRST},
+    {IDM_SAVE_AS, SaveRecipeAsCommand, IDS_SELECT_FIRST},
+};
+
+const RecipeCommand* FindRecipeCommand(int id) {
+  for (const RecipeCommand& c : kRecipeCommands) {
+    if (c.id == id) return &c;
+  }
+  return nullptr;
+}
+
+void OnSelectedRecipe(HWND window, const RecipeCommand& command) {
   RecipeEntry* entry = SelectedEntry(window);
   if (!entry) {
-    ShowStringMessage(window, IDS_CAPTION, nothing, 0, MB_OK);
+    ShowStringMessage(window, IDS_CAPTION, command.nothing, 0, MB_OK);
     return;
   }
   // The recipe's own text goes out: the pane may show something else (the category tab's help).
-  command(window, entry);
+  command.run(window, entry);
 }
 
 // Selects line `line` of the recipe list and shows its recipe, as a click on it does.
@@ -356,19 +376,8 @@ bool OnContextMenu(HWND window, HWND target, LPARAM point) {
       // An existing memo opens to be read, a new one to be written, as the two buttons do.
       OpenMemo(window, MemoModeFor(entry));
       break;
-    case IDM_PREVIEW:
-      PreviewRecipeCommand(window, entry);
-      break;
-    case IDM_PRINT:
-      PrintRecipeCommand(window, entry);
-      break;
-    case IDM_COPY:
-      CopyRecipeCommand(window, entry);
-      break;
-    case IDM_SAVE_AS:
-      SaveRecipeAsCommand(window, entry);
-      break;
     default:
+      if (const RecipeCommand* c = FindRecipeCommand(command)) c->run(window, entry);
       break;
   }
   return true;
@@ -417,18 +426,6 @@ void OnCommand(HWND window, int id, int code) {
       // A memo being created opens ready for typing.
       OpenMemo(window, MemoMode::Write);
       break;
-    case IDM_PRINT:
-      OnSelectedRecipe(window, PrintRecipeCommand, IDS_PRINT_NOTHING);
-      break;
-    case IDM_PREVIEW:
-      OnSelectedRecipe(window, PreviewRecipeCommand, IDS_PRINT_NOTHING);
-      break;
-    case IDM_COPY:
-      OnSelectedRecipe(window, CopyRecipeCommand, IDS_SELECT_FIRST);
-      break;
-    case IDM_SAVE_AS:
-      OnSelectedRecipe(window, SaveRecipeAsCommand, IDS_SELECT_FIRST);
-      break;
     case IDM_CATEGORIES_TAB:
       ShowTab(window, kCategoriesTab);
       break;
@@ -446,7 +443,8 @@ void OnCommand(HWND window, int id, int code) {
       RunSearchCommand(window);
       break;
     default:
-      // IDOK and IDCANCEL (Enter and Escape) land here: they do not close the window.
+      if (const RecipeCommand* c = FindRecipeCommand(id)) OnSelectedRecipe(window, *c);
+      // IDOK and IDCANCEL (Enter and Escape) land here too: they do not close the window.
       break;
   }
 }
