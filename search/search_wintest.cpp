@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_window_wintest.h"
@@ -17,7 +19,6 @@
 #include "platform/temp_folder_wintest.h"
 #include "resources/resource.h"
 #include "search/search_win32.h"
-#include "vlr/memo.h"
 
 namespace {
 
@@ -70,22 +71,26 @@ class SearchWindow : public MainWindowTest {
                  reinterpret_cast<LPARAM>(&end));
     return Text(IDC_RECIPE_TEXT).substr(start, end - start);
   }
-  // The search command, with `use` acting in its dialog; false when the watchdog ended it.
-  bool SearchWith(std::function<void(HWND)> use, std::function<void()> command = {}) {
+  // Runs `command` with `use` acting in the dialog it opens; false when the watchdog ended it.
+  bool WithDialog(std::function<void()> command, std::function<void(HWND)> use) {
     ModalScript script;
     script.OnDialog({&window_}, use);
-    if (!command) command = [this] { Command(IDM_SEARCH); };
     const bool ended = script.Run(command, kWatchdogMs);
     Pump();
     return ended && script.Finished();
+  }
+  bool Search(std::function<void(HWND)> use) {
+    return WithDialog([this] { Command(IDM_SEARCH); }, use);
   }
   // Types `words` with only the places in `scope` ticked and presses OK.
   static std::function<void(HWND)> Ask(const std::string& words, unsigned scope) {
     return [words, scope](HWND d) {
       SetDlgItemTextA(d, IDC_SEARCH_WORDS, words.c_str());
-      CheckDlgButton(d, IDC_SEARCH_IN_TITLES, (scope & search::kInTitles) ? BST_CHECKED : BST_UNCHECKED);
-      CheckDlgButton(d, IDC_SEARCH_IN_TEXTS, (scope & search::kInTexts) ? BST_CHECKED : BST_UNCHECKED);
-      CheckDlgButton(d, IDC_SEARCH_IN_MEMOS, (scope & search::kInMemos) ? BST_CHECKED : BST_UNCHECKED);
+      const std::pair<int, unsigned> places[] = {{IDC_SEARCH_IN_TITLES, search::kInTitles},
+                                                 {IDC_SEARCH_IN_TEXTS, search::kInTexts},
+                                                 {IDC_SEARCH_IN_MEMOS, search::kInMemos}};
+      for (const auto& [id, place] : places)
+        CheckDlgButton(d, id, (scope & place) ? BST_CHECKED : BST_UNCHECKED);
       S::Click(d, IDOK);
     };
   }
@@ -94,7 +99,6 @@ class SearchWindow : public MainWindowTest {
 };
 
 TEST_F(SearchWindow, FoundRecipesFillTheListBestFirstAndTheFirstMatchIsSelected) {
-  EXPECT_TRUE(SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONENABLED, IDM_SEARCH, 0));
   EXPECT_EQ(S::Str(IDM_SEARCH), "Rechercher dans les recettes (Ctrl+F)");
   // The button shows whole once the window is wider than at its start.
   SetWindowPos(window_, nullptr, 0, 0, 900, 500, SWP_NOMOVE | SWP_NOZORDER);
@@ -106,88 +110,83 @@ TEST_F(SearchWindow, FoundRecipesFillTheListBestFirstAndTheFirstMatchIsSelected)
   EXPECT_GT(button.right, button.left);
   EXPECT_LE(button.right, client.right);
 
-  ASSERT_TRUE(SearchWith(Ask("POIREAU", search::kInEverything)));
+  ASSERT_TRUE(Search(Ask("POIREAU", search::kInEverything)));
   EXPECT_EQ(SendMessageA(Item(IDC_TABS), TCM_GETCURSEL, 0, 0), 0);  // the recipe list's tab
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Flamiche aux poireaux", "Potage Parmentier"}));
   EXPECT_EQ(Text(IDC_LISTED), "2 recettes trouv\xE9" "es");
   EXPECT_EQ(SendMessageA(Item(IDC_RECIPE_LIST), LB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), kRecipes[0].text);
   EXPECT_EQ(PaneSelection(), "poireaux");
-
   // Another line of the result: its own first match.
-  SendMessageA(Item(IDC_RECIPE_LIST), LB_SETCURSEL, 1, 0);
-  Command(IDC_RECIPE_LIST, LBN_SELCHANGE, reinterpret_cast<LPARAM>(Item(IDC_RECIPE_LIST)));
+  ClickRecipe("Potage Parmentier");
   EXPECT_EQ(PaneSelection(), "poireaux");
 
   // A phrase, accents and case folded, in the texts only.
-  ASSERT_TRUE(SearchWith(Ask("\"creme fraiche\"", search::kInTexts)));
+  ASSERT_TRUE(Search(Ask("\"creme fraiche\"", search::kInTexts)));
   EXPECT_EQ(Listed(), std::vector<std::string>{"Flamiche aux poireaux"});
   EXPECT_EQ(Text(IDC_LISTED), "1 recette trouv\xE9" "e");
   EXPECT_EQ(PaneSelection(), "cr\xE8me fra\xEE" "che");
 
   // Titles only: nothing is selected in a text that was not searched.
-  ASSERT_TRUE(SearchWith(Ask("potiron", search::kInTitles)));
+  ASSERT_TRUE(Search(Ask("potiron", search::kInTitles)));
   EXPECT_EQ(Listed(), std::vector<std::string>{"Velout\xE9 de potiron"});
   EXPECT_EQ(PaneSelection(), "");
 }
 
 TEST_F(SearchWindow, NothingFoundKeepsTheDialogOpenWithCloseWordsAndTheListAsItWas) {
-  ASSERT_TRUE(SearchWith(Ask("pommes", search::kInEverything)));
+  ASSERT_TRUE(Search(Ask("pommes", search::kInEverything)));
   const std::vector<std::string> before = Listed();
-  std::string status, emptyStatus, noPlaceStatus;
-  ASSERT_TRUE(SearchWith([&](HWND d) {
-    // The dialog opens on the last words.
-    EXPECT_EQ(S::ItemText(d, IDC_SEARCH_WORDS), "pommes");
-    SetDlgItemTextA(d, IDC_SEARCH_WORDS, "poiraux");
-    SendMessageA(d, WM_COMMAND, IDOK, 0);
-    status = S::ItemText(d, IDC_SEARCH_STATUS);
-    SetDlgItemTextA(d, IDC_SEARCH_WORDS, " ' - ");
-    SendMessageA(d, WM_COMMAND, IDOK, 0);
-    emptyStatus = S::ItemText(d, IDC_SEARCH_STATUS);
-    SetDlgItemTextA(d, IDC_SEARCH_WORDS, "pommes");
-    for (int id : {IDC_SEARCH_IN_TITLES, IDC_SEARCH_IN_TEXTS, IDC_SEARCH_IN_MEMOS})
-      CheckDlgButton(d, id, BST_UNCHECKED);
-    SendMessageA(d, WM_COMMAND, IDOK, 0);
-    noPlaceStatus = S::ItemText(d, IDC_SEARCH_STATUS);
+  const struct {
+    const char* words;
+    bool noPlace;
+    std::string status;
+  } kTries[] = {
+      {"poiraux", false, "Aucune recette trouv\xE9" "e. Vouliez-vous dire : poireaux ?"},
+      {" ' - ", false, S::Str(IDS_SEARCH_NO_WORD)},
+      {"pommes", true, S::Str(IDS_SEARCH_NO_SCOPE)},
+  };
+  ASSERT_TRUE(Search([&](HWND d) {
+    EXPECT_EQ(S::ItemText(d, IDC_SEARCH_WORDS), "pommes");  // the last words
+    for (const auto& t : kTries) {
+      SetDlgItemTextA(d, IDC_SEARCH_WORDS, t.words);
+      if (t.noPlace)
+        for (int id : {IDC_SEARCH_IN_TITLES, IDC_SEARCH_IN_TEXTS, IDC_SEARCH_IN_MEMOS})
+          CheckDlgButton(d, id, BST_UNCHECKED);
+      SendMessageA(d, WM_COMMAND, IDOK, 0);
+      EXPECT_EQ(S::ItemText(d, IDC_SEARCH_STATUS), t.status) << t.words;
+    }
     S::Click(d, IDCANCEL);
   }));
-  EXPECT_EQ(status, "Aucune recette trouv\xE9" "e. Vouliez-vous dire : poireaux ?");
-  EXPECT_EQ(emptyStatus, S::Str(IDS_SEARCH_NO_WORD));
-  EXPECT_EQ(noPlaceStatus, S::Str(IDS_SEARCH_NO_SCOPE));
   EXPECT_EQ(Listed(), before);
 }
 
 TEST_F(SearchWindow, F3OpensTheSearchFromTheDialogsOwnLoop) {
   bool opened = false;
-  ASSERT_TRUE(SearchWith(
-      [&](HWND d) {
-        opened = GetDlgItem(d, IDC_SEARCH_WORDS) != nullptr;
-        S::Click(d, IDCANCEL);
-      },
+  ASSERT_TRUE(WithDialog(
       [this] {
         // What the dialog manager's loop does with a key press before it dispatches it.
         MSG msg = {Item(IDC_RECIPE_LIST), WM_KEYDOWN, VK_F3, 1, GetTickCount(), {0, 0}};
         CallMsgFilterA(&msg, MSGF_DIALOGBOX);
+      },
+      [&](HWND d) {
+        opened = GetDlgItem(d, IDC_SEARCH_WORDS) != nullptr;
+        S::Click(d, IDCANCEL);
       }));
   EXPECT_TRUE(opened);
 }
 
 TEST_F(SearchWindow, ASavedMemoIsFoundAtOnce) {
-  ASSERT_TRUE(SearchWith(Ask("tarte", search::kInTitles)));
+  ASSERT_TRUE(Search(Ask("tarte", search::kInTitles)));
   ASSERT_EQ(Listed(), std::vector<std::string>{"Tarte aux pommes"});
   // Edit mode, a text, OK: as the user saves a memo from the toolbar.
-  ModalScript memo;
-  memo.OnDialog({&window_}, [](HWND d) {
-    if (SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_GETCHECK, 0, 0) != BST_CHECKED)
+  ASSERT_TRUE(WithDialog([this] { Command(IDM_NEW_MEMO); }, [](HWND d) {
+    if (IsDlgButtonChecked(d, IDC_MEMO_EDIT) != BST_CHECKED)
       SendDlgItemMessageA(d, IDC_MEMO_EDIT, BM_CLICK, 0, 0);
     SetDlgItemTextA(d, IDC_MEMO_TEXT, "Avec de la cannelle de Ceylan");
     S::Click(d, IDOK);
-  });
-  ASSERT_TRUE(memo.Run([this] { Command(IDM_NEW_MEMO); }, kWatchdogMs));
-  Pump();
+  }));
   EXPECT_EQ(ShowSearchResults(window_, "ceylan", search::kInMemos), 1u);
   EXPECT_EQ(Listed(), std::vector<std::string>{"Tarte aux pommes"});
-  std::remove(MemoStoreName);
 }
 
 // What the gauge was asked to show during a search.
@@ -212,10 +211,11 @@ TEST_F(SearchWindow, IndexingManyRecipesShowsTheGauge) {
   }
   const struct {
     const std::vector<Recipe>* recipes;
+    uint32_t found;
     int opened;
     const char* title;
     int32_t percent;
-  } kCases[] = {{&kRecipes, 0, "", -1}, {&many, 1, "Indexation des recettes", 100}};
+  } kCases[] = {{&kRecipes, 1, 0, "", -1}, {&many, 6000, 1, "Indexation des recettes", 100}};
   for (const auto& c : kCases) {
     Close();
     ReleaseCatalogue();
@@ -223,8 +223,7 @@ TEST_F(SearchWindow, IndexingManyRecipesShowsTheGauge) {
     Open();
     g_gauge = GaugeSeen{};
     SetGaugeBackend(&kGaugeRecorder);
-    EXPECT_EQ(ShowSearchResults(window_, "potiron", search::kInEverything),
-              c.recipes == &kRecipes ? 1u : 6000u);
+    EXPECT_EQ(ShowSearchResults(window_, "potiron", search::kInEverything), c.found);
     SetGaugeBackend(nullptr);
     EXPECT_EQ(g_gauge.opened, c.opened) << c.recipes->size();
     EXPECT_EQ(g_gauge.title, c.title);
@@ -235,14 +234,12 @@ TEST_F(SearchWindow, IndexingManyRecipesShowsTheGauge) {
 TEST_F(SearchWindow, TheEditorsReloadBringsANewIndex) {
   EXPECT_EQ(ShowSearchResults(window_, "potiron", search::kInEverything), 1u);
   // While the editor is open the catalogue changes on disk; closing the editor reloads it.
-  ModalScript editor;
-  editor.OnDialog({&window_}, [](HWND d) {
+  ASSERT_TRUE(WithDialog([this] { Command(IDC_EDITOR_OPEN); }, [](HWND d) {
     std::vector<Recipe> more = kRecipes;
     more.push_back({205, "Far breton", "Far\r\n\r\nPruneaux, lait, potiron confit.\r\n"});
     WriteCatalogue(more);
     S::Click(d, IDC_QUIT);
-  });
-  ASSERT_TRUE(editor.Run([this] { Command(IDC_EDITOR_OPEN); }, kWatchdogMs));
+  }));
   for (DWORD start = GetTickCount(); GetTickCount() - start < 3000 && RecipeCount() != 5; Sleep(5))
     Pump();
   ASSERT_EQ(RecipeCount(), 5u);
