@@ -106,14 +106,4 @@ bool FindFirstMatch(const Query& query, const char* text, size_t n, size_t* star
   return found;
 }
 
-uint32_t CountMatches(const QueryTerm& term, const char* text, size_t n) {
-  const std::vector<TextWord> words = WordsOf(text, n);
-  uint32_t count = 0;
-  ForEachMatch(term, words, [&](size_t, size_t) {
-    ++count;
-    return true;
-  });
-  return count;
-}
-
 }  // namespace search

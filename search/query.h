@@ -39,9 +39,6 @@ enum : unsigned {
 bool FindFirstMatch(const Query& query, const char* text, size_t n, size_t* start,
                     size_t* length);
 
-// How many times `term` matches in text[0..n).
-uint32_t CountMatches(const QueryTerm& term, const char* text, size_t n);
-
 }  // namespace search
 
 #endif

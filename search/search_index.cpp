@@ -573,14 +573,7 @@ uint32_t SearchIndex::Collect(const std::string& prefix, unsigned scope, uint32_
       }
     }
   }
-  if (scope & kMemoBit) {
-    std::set<uint32_t> ids;
-    memos_.IdsWithPrefix(prefix, &ids);
-    for (uint32_t id : ids) {
-      auto it = std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, 0u));
-      for (; it != byId_.end() && it->first == id; ++it) mark(it->second, kMemoBit, 0);
-    }
-  }
+  if (scope & kMemoBit) ForEachMemoHolding(prefix, [&](uint32_t o) { mark(o, kMemoBit, 0); });
   return inText;
 }
 
@@ -737,17 +730,11 @@ bool SearchIndex::MatchPhrase(const QueryTerm& term, size_t lead, unsigned scope
     for (size_t i = 0; i < begins.size(); ++i) begins[i] &= here[i];
     if (!other) continue;
     if (scope & kMemoBit) {
-      std::set<uint32_t> ids;
-      memos_.IdsWithPrefix(term.words[j], &ids);
-      for (uint32_t id : ids) {
-        auto it = std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, 0u));
-        for (; it != byId_.end() && it->first == id; ++it) {
-          const uint32_t o = it->second;
-          if (stamp_[o] != epoch) continue;
-          if (stamp2_[o] != e2) stamp2_[o] = e2, mask2_[o] = 0;
-          mask2_[o] |= kMemoBit;
-        }
-      }
+      ForEachMemoHolding(term.words[j], [&](uint32_t o) {
+        if (stamp_[o] != epoch) return;
+        if (stamp2_[o] != e2) stamp2_[o] = e2, mask2_[o] = 0;
+        mask2_[o] |= kMemoBit;
+      });
     }
     for (uint32_t o : touched) mask_[o] &= stamp2_[o] == e2 ? mask2_[o] : 0;
   }

@@ -9,6 +9,7 @@
 #ifndef SAUCELINS_SEARCH_SEARCH_INDEX_H
 #define SAUCELINS_SEARCH_SEARCH_INDEX_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -93,6 +94,16 @@ class SearchIndex {
   }
   // Vocabulary positions [*lo, *hi) of the words that begin with prefix.
   void Range(const std::string& prefix, size_t* lo, size_t* hi) const;
+  // Calls fn(ordinal) for every recipe whose memo has a word beginning with `prefix`.
+  template <typename Fn>
+  void ForEachMemoHolding(const std::string& prefix, Fn fn) const {
+    std::set<uint32_t> ids;
+    memos_.IdsWithPrefix(prefix, &ids);
+    for (uint32_t id : ids) {
+      auto it = std::lower_bound(byId_.begin(), byId_.end(), std::make_pair(id, 0u));
+      for (; it != byId_.end() && it->first == id; ++it) fn(it->second);
+    }
+  }
   // Accumulates the postings of every word beginning with `prefix`: see search_index.cpp.
   uint32_t Collect(const std::string& prefix, unsigned scope, uint32_t epoch, uint32_t* stamp,
                    uint8_t* mask, uint32_t* tf, std::vector<uint32_t>* touched) const;
