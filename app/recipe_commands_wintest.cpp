@@ -59,6 +59,44 @@ std::vector<std::string> NonEmptyLines(const std::string& text) {
   return lines;
 }
 
+// The body lines, and the drawing records page by page, of pages the printer or the preview got.
+std::vector<std::string> BodyOf(const std::vector<UniqueEnhMetaFile>& pages) {
+  std::vector<std::string> body;
+  for (const UniqueEnhMetaFile& page : pages)
+    for (const metafile_pages::Page& p : metafile_pages::Read(page.get()))
+      for (const std::string& line : metafile_pages::BodyLines(p)) body.push_back(line);
+  return body;
+}
+std::vector<std::vector<std::string>> RecordsOf(const std::vector<UniqueEnhMetaFile>& pages) {
+  std::vector<std::vector<std::string>> records;
+  for (const UniqueEnhMetaFile& page : pages) records.push_back(metafile_pages::Records(page.get()));
+  return records;
+}
+const std::vector<UniqueEnhMetaFile>& Previewed() {
+  static const std::vector<UniqueEnhMetaFile> none;
+  const std::vector<UniqueEnhMetaFile>* pages = PreviewPagesForTesting();
+  return pages ? *pages : none;
+}
+
+template <class Char>
+std::basic_string<Char> Clipboard(UINT format) {
+  std::basic_string<Char> text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(format)) {
+    if (const Char* p = static_cast<const Char*>(GlobalLock(h))) text = p;
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return text;
+}
+std::string ClipboardText() { return Clipboard<char>(CF_TEXT); }
+void EmptyTheClipboard() {
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+}
+
 class RecipeCommands : public MainWindowTest {
  protected:
   static void SetUpTestSuite() {
@@ -84,24 +122,33 @@ class RecipeCommands : public MainWindowTest {
     ReleaseCatalogue();
   }
 
-  // The catalogue of kRecipes, with `longText` as the text of one more recipe, "Sauce longue".
+  // The catalogue of kRecipes, with `longText` as the text of one more recipe, "Sauce longue",
+  // and a last one, "Sauce perdue", whose text lies past the end of the base.
   void WriteCatalogueWith(const std::string& longText) {
     std::string index, data;
+    auto add = [&](int id, const std::string& title, const std::string& path, size_t start,
+                   size_t end) {
+      index += std::to_string(id) + "\t" + title + "\t0\t" + std::to_string(start) + "\t" +
+               std::to_string(end) + "\t" + path + "\tGourmix.Dat\t0\r\n";
+    };
     for (const Recipe& r : kRecipes) {
       const size_t start = data.size();
       data += TextOf(r.title);
-      index += std::to_string(r.id) + "\t" + r.title + "\t0\t" + std::to_string(start) + "\t" +
-               std::to_string(data.size()) + "\t" + r.path + "\tGourmix.Dat\t0\r\n";
+      add(r.id, r.title, r.path, start, data.size());
     }
     const size_t start = data.size();
     data += longText;
-    index += "203\tSauce longue\t0\t" + std::to_string(start) + "\t" +
-             std::to_string(data.size()) + "\t/Sauces\tGourmix.Dat\t0\r\n";
-    // Its text lies past the end of the recipe base: it cannot be read.
-    index += "205\tSauce perdue\t0\t" + std::to_string(data.size() + 100) + "\t" +
-             std::to_string(data.size() + 200) + "\t/Sauces\tGourmix.Dat\t0\r\n";
+    add(203, "Sauce longue", "/Sauces", start, data.size());
+    add(205, "Sauce perdue", "/Sauces", data.size() + 100, data.size() + 200);
     testfiles::Put("Gourmix.Dat", data);
     testfiles::Put("Gourmix.Idx", index);
+  }
+
+  // Opens the catalogue on the recipe list tab with `title` selected.
+  void OpenOn(const std::string& title) {
+    Open();
+    Command(IDM_RECIPES_TAB);
+    ClickRecipe(title);
   }
 
   // Runs `command`, answers the print dialog with OK, and runs `duringJob` right after.
@@ -115,68 +162,20 @@ class RecipeCommands : public MainWindowTest {
     EXPECT_FALSE(PrintJobRunning());
   }
 
-  std::vector<std::string> PrintedBody() {
-    std::vector<std::string> body;
-    for (const UniqueEnhMetaFile& page : pages_)
-      for (const metafile_pages::Page& p : metafile_pages::Read(page.get()))
-        for (const std::string& line : metafile_pages::BodyLines(p)) body.push_back(line);
-    return body;
-  }
-
-  // Opens the catalogue on the recipe list tab with `title` selected.
-  void OpenOn(const std::string& title) {
-    Open();
-    Command(IDM_RECIPES_TAB);
-    ClickRecipe(title);
-  }
-
-  // What the open preview shows: its page label, and the body lines of its current page.
-  static std::vector<std::string> PreviewBody(int page) {
-    const std::vector<UniqueEnhMetaFile>* pages = PreviewPagesForTesting();
-    if (!pages || page >= static_cast<int>(pages->size())) return {};
-    std::vector<std::string> body;
-    for (const metafile_pages::Page& p : metafile_pages::Read((*pages)[page].get()))
-      for (const std::string& line : metafile_pages::BodyLines(p)) body.push_back(line);
-    return body;
-  }
-  static std::vector<std::vector<std::string>> PreviewRecords() {
-    std::vector<std::vector<std::string>> records;
-    if (const std::vector<UniqueEnhMetaFile>* pages = PreviewPagesForTesting())
-      for (const UniqueEnhMetaFile& page : *pages) records.push_back(metafile_pages::Records(page.get()));
-    return records;
-  }
-  std::vector<std::vector<std::string>> PrintedRecords() {
-    std::vector<std::vector<std::string>> records;
-    for (const UniqueEnhMetaFile& page : pages_) records.push_back(metafile_pages::Records(page.get()));
-    return records;
-  }
-
-  // The clipboard's text in both forms.
-  static std::string ClipboardText() {
-    std::string text;
-    if (!OpenClipboard(nullptr)) return "(no clipboard)";
-    if (HANDLE h = GetClipboardData(CF_TEXT)) {
-      if (const char* p = static_cast<const char*>(GlobalLock(h))) text = p;
-      GlobalUnlock(h);
-    }
-    CloseClipboard();
-    return text;
-  }
-  static std::wstring ClipboardUnicode() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"(no clipboard)";
-    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-      if (const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(h))) text = p;
-      GlobalUnlock(h);
-    }
-    CloseClipboard();
-    return text;
-  }
-  static void EmptyTheClipboard() {
-    if (OpenClipboard(nullptr)) {
-      EmptyClipboard();
-      CloseClipboard();
-    }
+  // Opens the preview, gives it to `first`, then at a later tick to `then`, and closes it.
+  void InPreview(std::function<void(HWND)> first, std::function<void(HWND)> then) {
+    HWND preview = nullptr;
+    ModalScript script;
+    script.OnDialog({&window_}, [&](HWND d) {
+      preview = d;
+      first(d);
+    });
+    script.Do([&] {
+      then(preview);
+      PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_TRUE(script.Run([&] { Command(IDM_PREVIEW); }, kWatchdogMs));
+    EXPECT_TRUE(script.Finished());
   }
 
   testfiles::TempFolder folder_{"cmd"};
@@ -186,25 +185,21 @@ class RecipeCommands : public MainWindowTest {
 
 TEST_F(RecipeCommands, PrintOnTheCategoryTabPrintsTheSelectedRecipe) {
   WriteCatalogueWith(NumberedLines(3));
-  Open();
-  Command(IDM_RECIPES_TAB);
-  ClickRecipe("Omelette");
+  OpenOn("Omelette");
   Command(IDM_CATEGORIES_TAB);
   ASSERT_EQ(wintest::ItemText(window_, IDC_RECIPE_TEXT), Str(IDS_CATEGORY_HELP));
   PrintWith(IDM_PRINT);
   ASSERT_EQ(pages_.size(), 1u);
-  EXPECT_EQ(PrintedBody(), NonEmptyLines(TextOf("Omelette")));
+  EXPECT_EQ(BodyOf(pages_), NonEmptyLines(TextOf("Omelette")));
 }
 
 TEST_F(RecipeCommands, QuittingDuringAJobCancelsItFirst) {
   WriteCatalogueWith(NumberedLines(400));
-  Open();
-  Command(IDM_RECIPES_TAB);
-  ClickRecipe("Sauce longue");
+  OpenOn("Sauce longue");
   PrintWith(IDM_PRINT);
   const size_t full = pages_.size();
   ASSERT_GT(full, 3u);
-  EXPECT_EQ(PrintedBody(), NonEmptyLines(NumberedLines(400)));
+  EXPECT_EQ(BodyOf(pages_), NonEmptyLines(NumberedLines(400)));
 
   pages_.clear();
   // Quit, as the user's click on the button reaches the window while pages go out.
@@ -215,7 +210,6 @@ TEST_F(RecipeCommands, QuittingDuringAJobCancelsItFirst) {
 
 TEST_F(RecipeCommands, HelpOnPrintingDoesNotPromiseOnePage) {
   const std::string help = Str(IDS_HELP_PRINT);
-  ASSERT_FALSE(help.empty());
   EXPECT_EQ(help.find("sur une page"), std::string::npos) << help;
   EXPECT_NE(help.find("autant de pages"), std::string::npos) << help;
 }
@@ -249,9 +243,8 @@ TEST_F(RecipeCommands, PreviewShowsThePagesThePrintJobDraws) {
   ModalScript script;
   script.OnDialog({&window_}, [&](HWND d) {
     preview = d;
-    previewed = PreviewRecords();
-    for (size_t i = 0; i < previewed.size(); ++i)
-      for (const std::string& line : PreviewBody(static_cast<int>(i))) previewedBody.push_back(line);
+    previewed = RecordsOf(Previewed());
+    previewedBody = BodyOf(Previewed());
     labels.push_back(wintest::ItemText(d, IDC_PREVIEW_PAGE));
     previousAtFirst = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_PREVIOUS));
     // To the last page: once with Page Down on the page itself, then with the button.
@@ -269,13 +262,10 @@ TEST_F(RecipeCommands, PreviewShowsThePagesThePrintJobDraws) {
 
   // Page for page, record for record, what the printer got is what the preview showed.
   ASSERT_GE(previewed.size(), 2u);
-  const std::vector<std::vector<std::string>> printed = PrintedRecords();
+  const std::vector<std::vector<std::string>> printed = RecordsOf(pages_);
   ASSERT_EQ(printed.size(), previewed.size());
-  for (size_t i = 0; i < printed.size(); ++i) {
-    ASSERT_EQ(printed[i].size(), previewed[i].size()) << "page " << i + 1;
-    for (size_t k = 0; k < printed[i].size(); ++k)
-      EXPECT_TRUE(printed[i][k] == previewed[i][k]) << "page " << i + 1 << ", record " << k;
-  }
+  for (size_t i = 0; i < printed.size(); ++i)
+    EXPECT_TRUE(printed[i] == previewed[i]) << "page " << i + 1;
   const std::string count = std::to_string(previewed.size());
   EXPECT_EQ(labels, (std::vector<std::string>{"Page 1 sur " + count, "Page " + count + " sur " + count}));
   EXPECT_FALSE(previousAtFirst);
@@ -298,30 +288,23 @@ TEST_F(RecipeCommands, OnePagePreviewFitsTheWindowOrShowsTheRealSize) {
   std::vector<std::string> body;
   bool previous = true, next = true;
   int fittedRange = -1, actualRange = -1;
-  HWND preview = nullptr;
-  auto verticalRange = [&] {
+  auto verticalRange = [](HWND preview) {
     SCROLLINFO si = {};
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_PAGE;
     if (!GetScrollInfo(GetDlgItem(preview, IDC_PREVIEW_VIEW), SB_VERT, &si)) return 0;
     return std::max(0, si.nMax + 1 - static_cast<int>(si.nPage));
   };
-  ModalScript script;
-  script.OnDialog({&window_}, [&](HWND d) {
-    preview = d;
-    label = wintest::ItemText(d, IDC_PREVIEW_PAGE);
-    body = PreviewBody(0);
-    previous = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_PREVIOUS));
-    next = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_NEXT));
-    fittedRange = verticalRange();
-    wintest::Click(d, IDC_PREVIEW_ACTUAL);
-  });
-  script.Do([&] {
-    actualRange = verticalRange();
-    PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
-  });
-  EXPECT_TRUE(script.Run([&] { Command(IDM_PREVIEW); }, kWatchdogMs));
-  EXPECT_TRUE(script.Finished());
+  InPreview(
+      [&](HWND d) {
+        label = wintest::ItemText(d, IDC_PREVIEW_PAGE);
+        body = BodyOf(Previewed());
+        previous = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_PREVIOUS));
+        next = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_NEXT));
+        fittedRange = verticalRange(d);
+        wintest::Click(d, IDC_PREVIEW_ACTUAL);
+      },
+      [&](HWND d) { actualRange = verticalRange(d); });
   EXPECT_EQ(label, "Page 1 sur 1");
   EXPECT_EQ(body, NonEmptyLines(TextOf("Omelette")));
   EXPECT_FALSE(previous);
@@ -329,7 +312,6 @@ TEST_F(RecipeCommands, OnePagePreviewFitsTheWindowOrShowsTheRealSize) {
   // Fitted, the page needs no scrolling; at its real size, an A4 page is taller than the window.
   EXPECT_EQ(fittedRange, 0);
   EXPECT_GT(actualRange, 0);
-  // Closed, nothing printed.
   EXPECT_TRUE(pages_.empty());
 }
 
@@ -339,19 +321,13 @@ TEST_F(RecipeCommands, MemoGoesWithTheRecipeWhenAsked) {
   OpenOn("Omelette");
   std::vector<std::string> without, with;
   bool memoEnabled = false;
-  HWND preview = nullptr;
-  ModalScript script;
-  script.OnDialog({&window_}, [&](HWND d) {
-    preview = d;
-    without = PreviewBody(0);
-    memoEnabled = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_MEMO));
-    wintest::Click(d, IDC_PREVIEW_MEMO);
-  });
-  script.Do([&] {
-    with = PreviewBody(0);
-    PostMessageA(preview, WM_COMMAND, IDCANCEL, 0);
-  });
-  EXPECT_TRUE(script.Run([&] { Command(IDM_PREVIEW); }, kWatchdogMs));
+  InPreview(
+      [&](HWND d) {
+        without = BodyOf(Previewed());
+        memoEnabled = IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW_MEMO));
+        wintest::Click(d, IDC_PREVIEW_MEMO);
+      },
+      [&](HWND) { with = BodyOf(Previewed()); });
   const std::vector<std::string> recipe = NonEmptyLines(TextOf("Omelette"));
   std::vector<std::string> expected = recipe;
   for (const char* line : {"M\xE9mo :", "Sans beurre.", "Servir chaud."}) expected.push_back(line);
@@ -362,7 +338,7 @@ TEST_F(RecipeCommands, MemoGoesWithTheRecipeWhenAsked) {
   // The choice made in the preview holds for printing, copying and saving.
   EXPECT_TRUE(RecipeWithMemo());
   PrintWith(IDM_PRINT);
-  EXPECT_EQ(PrintedBody(), expected);
+  EXPECT_EQ(BodyOf(pages_), expected);
   Command(IDM_COPY);
   EXPECT_EQ(ClipboardText(), TextOf("Omelette") + "\r\nM\xE9mo :\r\nSans beurre.\r\nServir chaud.");
   SetRecipeWithMemo(false);
@@ -375,9 +351,9 @@ TEST_F(RecipeCommands, CopyPutsTextAndUnicodeTextOnTheClipboard) {
   OpenOn("G\xE2teau \xE0 l'orange: \"express\"");
   EmptyTheClipboard();
   Command(IDM_COPY);
-  const std::string text = TextOf("G\xE2teau \xE0 l'orange: \"express\"");
-  EXPECT_EQ(ClipboardText(), text);
-  EXPECT_EQ(ClipboardUnicode(), L"G\u00E2teau \u00E0 l'orange: \"express\"\r\n\r\nIngr\u00E9" L"dients : ...\r\n");
+  EXPECT_EQ(ClipboardText(), TextOf("G\xE2teau \xE0 l'orange: \"express\""));
+  EXPECT_EQ(Clipboard<wchar_t>(CF_UNICODETEXT),
+            L"G\u00E2teau \u00E0 l'orange: \"express\"\r\n\r\nIngr\u00E9" L"dients : ...\r\n");
   // Line ends as a mail program wants them, whatever the base holds.
   ClickRecipe("Sauce longue");
   Command(IDM_COPY);
@@ -449,16 +425,13 @@ TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
   SendMessageA(list, LB_GETITEMRECT, line, reinterpret_cast<LPARAM>(&r));
   POINT at = {r.left + 5, (r.top + r.bottom) / 2};
   ClientToScreen(list, &at);
-  auto rightClick = [&] {
-    SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
-    Pump();
-  };
-  // Picks the `pick`th item (0 the first; separators do not count) of the menu with the
-  // keyboard, after reading it.
+  // Right-clicks, reads the menu, then picks its `pick`th item (0 the first; separators do not
+  // count) with the keyboard; `answerPrint` says OK to the print dialog the item opens.
   std::vector<UINT> ids;
   std::vector<bool> checked;
-  auto pickFromMenu = [&](int pick) {
-    return [&, pick] {
+  auto pickAfterRightClick = [&](int pick, bool answerPrint = false) {
+    ModalScript script;
+    script.Until([&] {
       HWND menuWindow = wintest::OpenMenuWindow();
       if (!menuWindow) return false;
       HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
@@ -470,41 +443,32 @@ TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
       }
       wintest::PickFromMenu(menuWindow, pick);
       return true;
-    };
+    });
+    if (answerPrint) script.OnDialog({&window_}, [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); });
+    EXPECT_TRUE(script.Run(
+        [&] {
+          SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
+          Pump();
+        },
+        kWatchdogMs))
+        << pick;
   };
 
   EmptyTheClipboard();
-  {
-    ModalScript script;
-    script.Until(pickFromMenu(3));  // Copier
-    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
-  }
+  pickAfterRightClick(3);  // Copier
   EXPECT_EQ(ids, (std::vector<UINT>{IDM_SHOW_RECIPE, IDM_PREVIEW, IDM_PRINT, IDM_COPY, IDM_SAVE_AS,
                                     IDM_EDIT_MEMO, 0, IDM_WITH_MEMO}));
   EXPECT_EQ(ClipboardText(), TextOf("Tarte aux pommes"));
   EXPECT_EQ(wintest::ItemText(window_, IDC_RECIPE_TEXT), TextOf("Omelette"));
   EXPECT_FALSE(checked.back());
 
-  {
-    ModalScript script;
-    script.Until(pickFromMenu(2));  // Imprimer...
-    script.OnDialog({&window_}, [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); });
-    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
-  }
-  EXPECT_EQ(PrintedBody(), NonEmptyLines(TextOf("Tarte aux pommes")));
+  pickAfterRightClick(2, true);  // Imprimer...
+  EXPECT_EQ(BodyOf(pages_), NonEmptyLines(TextOf("Tarte aux pommes")));
 
-  {
-    ModalScript script;
-    script.Until(pickFromMenu(6));  // Avec le memo (the separator is skipped): the option only
-    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
-  }
+  pickAfterRightClick(6);  // Avec le memo (the separator is skipped): the option only
   EXPECT_TRUE(RecipeWithMemo());
 
-  {
-    ModalScript script;
-    script.Until(pickFromMenu(0));  // Afficher la recette
-    EXPECT_TRUE(script.Run(rightClick, kWatchdogMs));
-  }
+  pickAfterRightClick(0);  // Afficher la recette
   EXPECT_TRUE(checked.back());
   EXPECT_EQ(wintest::ItemText(window_, IDC_RECIPE_TEXT), TextOf("Tarte aux pommes"));
   EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), line);
@@ -513,21 +477,14 @@ TEST_F(RecipeCommands, ListMenuActsOnTheRecipeClicked) {
 TEST_F(RecipeCommands, ToolbarButtonsHaveFrenchTooltipsAndNeedARecipe) {
   WriteCatalogueWith("x");
   Open();
-  // Help, the last of the first buttons, stays whole in the window, and so does the last
-  // button in a wider window.
-  auto rightEdge = [&](int command) {
-    RECT r = {};
-    SendMessageA(Item(IDC_TOOLBAR), TB_GETRECT, command, reinterpret_cast<LPARAM>(&r));
-    MapWindowPoints(Item(IDC_TOOLBAR), window_, reinterpret_cast<POINT*>(&r), 2);
-    return r.right;
-  };
-  RECT client;
-  GetClientRect(window_, &client);
-  EXPECT_LE(rightEdge(IDM_HELP), client.right);
+  // Widened, the window shows the last button whole.
   SetWindowPos(window_, nullptr, 0, 0, 900, 500, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
+  RECT client, last = {};
   GetClientRect(window_, &client);
-  EXPECT_LE(rightEdge(IDM_SAVE_AS), client.right);
+  ASSERT_TRUE(SendMessageA(Item(IDC_TOOLBAR), TB_GETRECT, IDM_SAVE_AS, reinterpret_cast<LPARAM>(&last)));
+  MapWindowPoints(Item(IDC_TOOLBAR), window_, reinterpret_cast<POINT*>(&last), 2);
+  EXPECT_LE(last.right, client.right);
   for (UINT cmd : {IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS}) {
     NMTTDISPINFOA info = {};
     info.hdr.idFrom = cmd;
