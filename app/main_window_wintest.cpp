@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ const Recipe kRecipes[] = {
 const std::vector<std::string> kAllTitles = {"Boeuf bourguignon", "G\xE2teau basque", "Omelette",
                                              "Soupe \xE0 l'oignon", "tarte au citron", "Tarte aux pommes"};
 
+std::vector<Recipe> Catalogue() { return std::vector<Recipe>(std::begin(kRecipes), std::end(kRecipes)); }
+
 std::vector<UINT> g_beeps;
 BOOL WINAPI RecordBeep(UINT type) {
   g_beeps.push_back(type);
@@ -70,6 +73,23 @@ class MainWindow : public MainWindowTest {
         folder_.RemoveExpecting({"Gourmix.Idx", "Gourmix.Idx.lck", "Gourmix.Dat", "Gourmix.mem",
                                  "Gourmix.mem.lck", "Gourmix.Bak"});
     EXPECT_TRUE(onlyTheCatalogue) << "a file was left in " << folder_.Path();
+  }
+
+  void OpenSample() {
+    WriteCatalogue(Catalogue());
+    Open();
+  }
+  // Pumps until `done`, for at most five seconds.
+  void PumpUntil(const std::function<bool()>& done) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && !done(); Sleep(5)) Pump();
+  }
+  void Search(const char* typed) {
+    SetDlgItemTextA(window_, IDC_SEARCH, typed);
+    Pump();
+  }
+  // The memo commands the toolbar offers: "read", "new", "" for neither.
+  std::string MemoCommands() {
+    return std::string(Enabled(IDM_READ_MEMO) ? "read" : "") + (Enabled(IDM_NEW_MEMO) ? "new" : "");
   }
 
   // A click on a tab: the control changes its selection, then tells the window.
@@ -127,11 +147,8 @@ class MainWindow : public MainWindowTest {
   testfiles::TempFolder folder_{"sam"};
 };
 
-std::vector<Recipe> Catalogue() { return std::vector<Recipe>(std::begin(kRecipes), std::end(kRecipes)); }
-
 TEST_F(MainWindow, StartsOnTheCategoryTabWithTheRootSelectedAndTheTotalShown) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   EXPECT_EQ(Tab(), 1);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), Str(IDS_CATEGORY_HELP));
   EXPECT_EQ(Text(IDC_TOTAL), "6 Recettes");
@@ -159,8 +176,7 @@ TEST_F(MainWindow, StartsOnTheCategoryTabWithTheRootSelectedAndTheTotalShown) {
 
   // Toolbar: 19 entries, memo buttons off, the rest on.
   EXPECT_EQ(SendMessageA(Item(IDC_TOOLBAR), TB_BUTTONCOUNT, 0, 0), 19);
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "");
   for (int cmd : {IDM_LARGER, IDM_SMALLER, IDM_PRINT, IDM_PREVIEW, IDM_COPY, IDM_SAVE_AS,
                   IDM_RECIPES_TAB, IDM_CATEGORIES_TAB, IDM_EDITOR, IDM_SEARCH, IDM_HELP})
     EXPECT_TRUE(Enabled(cmd)) << cmd;
@@ -170,8 +186,7 @@ TEST_F(MainWindow, StartsOnTheCategoryTabWithTheRootSelectedAndTheTotalShown) {
 }
 
 TEST_F(MainWindow, RecipeTabFillsFromTheTreeOnlyWhenItsSelectionMoved) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   // The load selected the root: the first visit lists everything and records the root.
   ClickTab(0);
   EXPECT_EQ(Listed(), kAllTitles);
@@ -210,8 +225,7 @@ TEST_F(MainWindow, RecipeTabFillsFromTheTreeOnlyWhenItsSelectionMoved) {
 }
 
 TEST_F(MainWindow, HistoryPickListsWithoutSelectionAndTheTreeFollowsOnTheCategoryTab) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   ClickTab(0);
   ClickTab(1);
   ClickTree({"Desserts"});
@@ -227,8 +241,7 @@ TEST_F(MainWindow, HistoryPickListsWithoutSelectionAndTheTreeFollowsOnTheCategor
   EXPECT_EQ(Text(IDC_LISTED), "6 dans s\xE9lection");
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), shown);
   // No recipe is selected any more, so neither memo command has one to act on.
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "");
   for (int cmd : {IDM_NEW_MEMO, IDM_READ_MEMO}) {
     bool opened = false;
     ModalScript script;
@@ -259,103 +272,79 @@ TEST_F(MainWindow, ExactlyOneMemoButtonFollowsTheSelectedRecipe) {
   Open();
   Command(IDM_RECIPES_TAB);
   EXPECT_EQ(Tab(), 0);
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "");
 
   ClickRecipe("Omelette");
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Omelette"));
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO));
-  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "new");
 
   ClickRecipe("Boeuf bourguignon");
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Boeuf bourguignon"));
-  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "read");
 
   // Away from the list, neither command has a recipe; back on it, the recipe left selected
   // is shown again with its memo command.
   Command(IDM_CATEGORIES_TAB);
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "");
   Command(IDM_RECIPES_TAB);
   EXPECT_EQ(ListSel(), 0);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Boeuf bourguignon"));
-  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "read");
 
   // The memo command opens the memo dialog on the selected recipe; closing it probes again.
   // Read, it is read-only; created, it is ready for typing.
-  auto readOnly = [](HWND memo) {
-    return (GetWindowLongA(GetDlgItem(memo, IDC_MEMO_TEXT), GWL_STYLE) & ES_READONLY) != 0;
-  };
   std::string caption;
-  bool readOnlyToRead = false;
-  ModalScript script;
-  script.OnDialog({&window_}, [&](HWND memo) {
-    caption = S::Text(memo);
-    readOnlyToRead = readOnly(memo);
-    S::Click(memo, IDCANCEL);
-  });
-  EXPECT_TRUE(script.Run([&] { Command(IDM_READ_MEMO); }, kWatchdogMs));
+  int readOnly = -1;
+  auto openMemo = [&](int command) {
+    readOnly = -1;
+    ModalScript script;
+    script.OnDialog({&window_}, [&](HWND memo) {
+      caption = S::Text(memo);
+      readOnly = (GetWindowLongA(GetDlgItem(memo, IDC_MEMO_TEXT), GWL_STYLE) & ES_READONLY) != 0;
+      S::Click(memo, IDCANCEL);
+    });
+    EXPECT_TRUE(script.Run([&] { Command(command); }, kWatchdogMs)) << command;
+    Pump();
+  };
+  openMemo(IDM_READ_MEMO);
   EXPECT_EQ(caption, "M\xE9mo de la recette Boeuf bourguignon");
-  EXPECT_TRUE(readOnlyToRead);
-  Pump();
-  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(readOnly, 1);
+  EXPECT_EQ(MemoCommands(), "read");
   ClickRecipe("Omelette");
-  bool readOnlyToCreate = true;
-  ModalScript create;
-  create.OnDialog({&window_}, [&](HWND memo) {
-    readOnlyToCreate = readOnly(memo);
-    S::Click(memo, IDCANCEL);
-  });
-  EXPECT_TRUE(create.Run([&] { Command(IDM_NEW_MEMO); }, kWatchdogMs));
-  EXPECT_FALSE(readOnlyToCreate);
-  Pump();
+  openMemo(IDM_NEW_MEMO);
+  EXPECT_EQ(readOnly, 0);
 
   // A memo that appears in the store shows at the next selection.
   ASSERT_EQ(WriteMemo(MemoStoreName, 106, "Trois oeufs", 0), 0);
   ClickRecipe("Omelette");
-  EXPECT_TRUE(Enabled(IDM_READ_MEMO));
-  EXPECT_FALSE(Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "read");
 }
 
 TEST_F(MainWindow, SearchSelectsTheFirstTitleIgnoringAccentsAndCaseAndBeepsOnNoMatch) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   Command(IDM_RECIPES_TAB);
-  SetDlgItemTextA(window_, IDC_SEARCH, "TARTE AUX");
-  Pump();
-  EXPECT_EQ(ListSel(), 5);
-  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Tarte aux pommes"));
-  EXPECT_TRUE(Enabled(IDM_NEW_MEMO));
-  SetDlgItemTextA(window_, IDC_SEARCH, "tarte a");
-  Pump();
-  EXPECT_EQ(ListSel(), 4);
-  EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("tarte au citron"));
-  // Accents and the ligature fold as the list's order folds them.
-  SetDlgItemTextA(window_, IDC_SEARCH, "soupe a l'o");
-  Pump();
-  EXPECT_EQ(ListSel(), 3);
-  SetDlgItemTextA(window_, IDC_SEARCH, "B\x9C" "u");
-  Pump();
-  EXPECT_EQ(ListSel(), 0);
-  SetDlgItemTextA(window_, IDC_SEARCH, "GATEAU");
-  Pump();
-  EXPECT_EQ(ListSel(), 1);
-  SetDlgItemTextA(window_, IDC_SEARCH, "g\xE2");
-  Pump();
-  EXPECT_EQ(ListSel(), 1);
+  // Accents and the ligature fold as the list's order folds them; a shorter text keeps the
+  // line it still matches.
+  const struct {
+    const char* typed;
+    int line;
+  } kTyped[] = {{"TARTE AUX", 5}, {"tarte a", 4}, {"soupe a l'o", 3},
+                {"B\x9C" "u", 0},    {"GATEAU", 1},  {"g\xE2", 1}};
+  for (const auto& t : kTyped) {
+    Search(t.typed);
+    EXPECT_EQ(ListSel(), t.line) << t.typed;
+    EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf(kAllTitles[t.line].c_str())) << t.typed;
+    EXPECT_EQ(MemoCommands(), "new") << t.typed;
+  }
   EXPECT_TRUE(g_beeps.empty());
 
-  SetDlgItemTextA(window_, IDC_SEARCH, "g\xE2z");
-  Pump();
+  Search("g\xE2z");
   EXPECT_EQ(g_beeps, std::vector<UINT>{MB_ICONASTERISK});
   EXPECT_EQ(ListSel(), 1);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("G\xE2teau basque"));
 
   // Emptying the field changes nothing and does not beep.
-  SetDlgItemTextA(window_, IDC_SEARCH, "");
-  Pump();
+  Search("");
   EXPECT_EQ(g_beeps.size(), 1u);
   EXPECT_EQ(ListSel(), 1);
 }
@@ -393,42 +382,34 @@ TEST_F(MainWindow, ComingBackToTheSameCategoryKeepsTheReadersPlace) {
 }
 
 TEST_F(MainWindow, SearchInAListInAnotherOrderFindsTheFirstLineFromTheTop) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   ClickTab(0);
   // Another command may fill the list in an order of its own: here, the titles backwards.
   HWND list = Item(IDC_RECIPE_LIST);
   EmptyRecipeList(list, RecipeCount());
   for (uint32_t i = RecipeCount(); i-- > 0;) AppendRecipe(list, &RecipeEntries()[i]);
   ASSERT_EQ(Listed(), std::vector<std::string>(kAllTitles.rbegin(), kAllTitles.rend()));
-  SetDlgItemTextA(window_, IDC_SEARCH, "TARTE");
-  Pump();
+  Search("TARTE");
   EXPECT_EQ(ListSel(), 0);  // "Tarte aux pommes", first from the top
-  SetDlgItemTextA(window_, IDC_SEARCH, "gateau");
-  Pump();
+  Search("gateau");
   EXPECT_EQ(ListSel(), 4);
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("G\xE2teau basque"));
   EXPECT_TRUE(g_beeps.empty());
-  SetDlgItemTextA(window_, IDC_SEARCH, "gateaux");
-  Pump();
+  Search("gateaux");
   EXPECT_EQ(g_beeps, std::vector<UINT>{MB_ICONASTERISK});
 }
 
 TEST_F(MainWindow, ARecipeAlreadyShownIsNotSetAgain) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   Command(IDM_RECIPES_TAB);
-  SetDlgItemTextA(window_, IDC_SEARCH, "om");
-  Pump();
+  Search("om");
   ASSERT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Omelette"));
   // A mark in the pane tells whether the next keystrokes set it again.
   SetDlgItemTextA(window_, IDC_RECIPE_TEXT, "marque");
-  SetDlgItemTextA(window_, IDC_SEARCH, "ome");
-  Pump();
+  Search("ome");
   ClickRecipe("Omelette");
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), "marque");
-  SetDlgItemTextA(window_, IDC_SEARCH, "s");
-  Pump();
+  Search("s");
   EXPECT_EQ(Text(IDC_RECIPE_TEXT), TextOf("Soupe \xE0 l'oignon"));
 }
 
@@ -457,7 +438,7 @@ TEST_F(MainWindow, TheWindowIsShownAndPaintedBeforeTheLoad) {
                                MainWindowProc, 0);
   ASSERT_NE(window_, nullptr);
   seen.window = window_;
-  for (DWORD start = GetTickCount(); !seen.called && GetTickCount() - start < 5000; Sleep(5)) Pump();
+  PumpUntil([&] { return seen.called; });
   SetIndexLineObserver(nullptr, nullptr);
   ASSERT_TRUE(seen.called);
   EXPECT_TRUE(seen.visible);
@@ -465,8 +446,7 @@ TEST_F(MainWindow, TheWindowIsShownAndPaintedBeforeTheLoad) {
 }
 
 TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   Command(IDM_RECIPES_TAB);
   ClickRecipe("Omelette");
   ClickTab(1);
@@ -478,17 +458,14 @@ TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
   more.push_back({107, "Cr\xEApes", "/Desserts"});
   WriteCatalogue(more);
   PostMessageA(window_, WMU_RELOAD, 0, 0);
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && Text(IDC_TOTAL) != "7 Recettes";) {
-    Pump();
-    Sleep(5);
-  }
+  PumpUntil([&] { return Text(IDC_TOTAL) == "7 Recettes"; });
   EXPECT_EQ(Text(IDC_TOTAL), "7 Recettes");
   EXPECT_TRUE(History().empty());
   EXPECT_TRUE(Listed().empty());
   EXPECT_EQ(Tab(), 2);
   EXPECT_EQ(TreeSelection(), TreeNext(nullptr, TVGN_ROOT));
   EXPECT_EQ(TreeLabel(TreeSelection()), "Toutes les recettes");
-  EXPECT_FALSE(Enabled(IDM_READ_MEMO) || Enabled(IDM_NEW_MEMO));
+  EXPECT_EQ(MemoCommands(), "");
 
   Command(IDM_RECIPES_TAB);
   EXPECT_EQ(Listed().size(), 7u);
@@ -497,8 +474,7 @@ TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
 }
 
 TEST_F(MainWindow, EditorCommandOpensTheEditorOnItsTabThenReloads) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   Command(IDM_RECIPES_TAB);
   ASSERT_EQ(Listed().size(), 6u);
   SetDlgItemTextA(window_, IDC_TOTAL, "");
@@ -511,10 +487,7 @@ TEST_F(MainWindow, EditorCommandOpensTheEditorOnItsTabThenReloads) {
     PostMessageA(editor, WM_COMMAND, IDC_QUIT, 0);
   });
   EXPECT_TRUE(script.Run([&] { Command(IDM_EDITOR); }, kWatchdogMs));
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && Text(IDC_TOTAL).empty();) {
-    Pump();
-    Sleep(5);
-  }
+  PumpUntil([&] { return !Text(IDC_TOTAL).empty(); });
   EXPECT_EQ(title, Str(IDS_EDITOR_TITLE));
   EXPECT_EQ(tabWhileOpen, 2);
   EXPECT_EQ(Text(IDC_TOTAL), "6 Recettes");
@@ -526,8 +499,7 @@ TEST_F(MainWindow, EditorCommandOpensTheEditorOnItsTabThenReloads) {
 }
 
 TEST_F(MainWindow, PrintWithoutASelectedRecipeSaysSo) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   Command(IDM_RECIPES_TAB);
   SeenBox box;
   ModalScript script;
@@ -538,8 +510,7 @@ TEST_F(MainWindow, PrintWithoutASelectedRecipeSaysSo) {
 }
 
 TEST_F(MainWindow, HelpOpensTheProgramsOwnHelpWhenThereIsNoHelpFile) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   std::string caption, text;
   ModalScript script;
   script.OnDialog({&window_}, [&](HWND help) {
@@ -559,8 +530,7 @@ TEST_F(MainWindow, HelpOpensTheProgramsOwnHelpWhenThereIsNoHelpFile) {
 }
 
 TEST_F(MainWindow, TooltipsAreTheStringsNumberedLikeTheCommands) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   for (UINT cmd = IDM_LARGER; cmd <= IDM_HELP; ++cmd) {
     NMTTDISPINFOA info = {};
     info.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageA(Item(IDC_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
@@ -574,8 +544,7 @@ TEST_F(MainWindow, TooltipsAreTheStringsNumberedLikeTheCommands) {
 }
 
 TEST_F(MainWindow, LayoutFollowsTheWindowSizeFromTheMinimum) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   RECT outer;
   GetWindowRect(window_, &outer);
   EXPECT_EQ(outer.left, 50);
@@ -620,8 +589,7 @@ TEST_F(MainWindow, LayoutFollowsTheWindowSizeFromTheMinimum) {
 }
 
 TEST_F(MainWindow, EveryToolbarButtonShowsWholeAtTheStartingSize) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   HWND bar = Item(IDC_TOOLBAR);
   RECT client, barRect;
   GetClientRect(window_, &client);
@@ -673,8 +641,7 @@ HFONT FailSecondFont(int height) {
 }
 
 TEST_F(MainWindow, TextSizesStopAtBothEndsAndAFailedFontKeepsTheOldOnes) {
-  WriteCatalogue(Catalogue());
-  Open();
+  OpenSample();
   HDC dc = GetDC(window_);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(window_, dc);
