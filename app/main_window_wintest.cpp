@@ -92,6 +92,17 @@ class MainWindow : public MainWindowTest {
     return std::string(Enabled(IDM_READ_MEMO) ? "read" : "") + (Enabled(IDM_NEW_MEMO) ? "new" : "");
   }
 
+  // Waits for a reload to show `total`: it empties both lists and puts the tree back at its root.
+  void ExpectReloaded(const std::string& total) {
+    PumpUntil([&] { return Text(IDC_TOTAL) == total; });
+    EXPECT_EQ(Text(IDC_TOTAL), total);
+    EXPECT_TRUE(Listed().empty());
+    EXPECT_TRUE(History().empty());
+    EXPECT_EQ(TreeSelection(), TreeNext(nullptr, TVGN_ROOT));
+    EXPECT_EQ(TreeLabel(TreeSelection()), "Toutes les recettes");
+    EXPECT_EQ(MemoCommands(), "");
+  }
+
   // A click on a tab: the control changes its selection, then tells the window.
   void ClickTab(int tab) {
     SendMessageA(Item(IDC_TABS), TCM_SETCURSEL, tab, 0);
@@ -458,14 +469,8 @@ TEST_F(MainWindow, ReloadAfterTheEditorEmptiesListsAndReadsTheIndexAgain) {
   more.push_back({107, "Cr\xEApes", "/Desserts"});
   WriteCatalogue(more);
   PostMessageA(window_, WMU_RELOAD, 0, 0);
-  PumpUntil([&] { return Text(IDC_TOTAL) == "7 Recettes"; });
-  EXPECT_EQ(Text(IDC_TOTAL), "7 Recettes");
-  EXPECT_TRUE(History().empty());
-  EXPECT_TRUE(Listed().empty());
+  ExpectReloaded("7 Recettes");
   EXPECT_EQ(Tab(), 2);
-  EXPECT_EQ(TreeSelection(), TreeNext(nullptr, TVGN_ROOT));
-  EXPECT_EQ(TreeLabel(TreeSelection()), "Toutes les recettes");
-  EXPECT_EQ(MemoCommands(), "");
 
   Command(IDM_RECIPES_TAB);
   EXPECT_EQ(Listed().size(), 7u);
@@ -487,13 +492,9 @@ TEST_F(MainWindow, EditorCommandOpensTheEditorOnItsTabThenReloads) {
     PostMessageA(editor, WM_COMMAND, IDC_QUIT, 0);
   });
   EXPECT_TRUE(script.Run([&] { Command(IDM_EDITOR); }, kWatchdogMs));
-  PumpUntil([&] { return !Text(IDC_TOTAL).empty(); });
   EXPECT_EQ(title, Str(IDS_EDITOR_TITLE));
   EXPECT_EQ(tabWhileOpen, 2);
-  EXPECT_EQ(Text(IDC_TOTAL), "6 Recettes");
-  EXPECT_TRUE(Listed().empty());
-  EXPECT_TRUE(History().empty());
-  EXPECT_EQ(TreeLabel(TreeSelection()), "Toutes les recettes");
+  ExpectReloaded("6 Recettes");
   Command(IDM_RECIPES_TAB);
   EXPECT_EQ(Listed(), kAllTitles);
 }
