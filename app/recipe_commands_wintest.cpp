@@ -389,7 +389,6 @@ TEST_F(RecipeCommands, SaveAsWritesWindows1252WithCrLfOrSaysItFailed) {
   EXPECT_EQ(testfiles::FilesIn(folder_.Path()),
             (std::set<std::string>{"Gourmix.Dat", "Gourmix.Idx", "Gourmix.mem", "Gourmix.mem.lck",
                                    "sauce.txt"}));
-  DeleteFileA(path.c_str());
 }
 
 TEST_F(RecipeCommands, SaveDialogProposesTheTitleAsAFileName) {
